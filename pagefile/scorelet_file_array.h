@@ -53,6 +53,7 @@ inline constexpr char kScoreletVectorKey[] = "scorelet_vector";
 inline constexpr char kScoreletTextLineKey[] = "scorelet_textline";
 inline constexpr char kScoreletTextBlockBeginKey[] = "scorelet_textblockbegin";
 inline constexpr char kScoreletTextBlockEndKey[] = "scorelet_textblockend";
+inline constexpr char kScoreletTimeSignatureKey[] = "scorelet_timesignature";
 
 // Load's message box, shown through the platform UI services.
 inline constexpr char kScoreletLoadFailCaption[] = "Can't Open Project File";

@@ -43,6 +43,10 @@ inline constexpr int kScoreletMaxPages = 999;
 // Coordinates read from files, and coordinates after moves and offsets, are
 // held to +-kScoreletMaxCoordinate so arithmetic on them never overflows.
 inline constexpr int kScoreletMaxCoordinate = 1000000;
+// Other values read from files are held to ranges the pad can draw.
+inline constexpr int kScoreletMaxPenWidth = 1000;   // page units
+inline constexpr int kScoreletMaxTextSize = 10000;  // tenths of a point
+inline constexpr int kScoreletMaxAngle = 3600;      // tenths of a degree, either sign
 
 // Pad font table: font index -> face name. An index outside 0..4 uses 0.
 inline constexpr std::array<const char*, kScoreletFontCount> kScoreletFontFaces = {
