@@ -15,7 +15,7 @@ PACKAGES=(
   libcurl4-openssl-dev zlib1g-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
-  ffmpeg sox lame rubberband-cli soundstretch
+  ffmpeg sox lame rubberband-cli soundstretch locales
   xvfb xauth pulseaudio pulseaudio-utils libasound2-plugins
 )
 
