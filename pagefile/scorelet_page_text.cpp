@@ -58,10 +58,10 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// The block's lines separated by "\n". CR LF, a lone CR and a lone LF all
-// break a line (the pad may hold either form). A line that reads as the end
-// keyword would close the block early and turn the rest into page lines, so
-// it is written quoted.
+// The block's lines separated by "\n". CR LF and a lone LF (as a Linux
+// editor gives it) break a line; a lone CR becomes a blank, as it does in a
+// text line. A line that reads as the end keyword would close the block early
+// and turn the rest into page lines, so it is written quoted.
 std::string TextBlockForFile(const std::string& text) {
   std::string out;
   std::string line;
@@ -73,9 +73,11 @@ std::string TextBlockForFile(const std::string& text) {
   };
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    if (c == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
       flush(true);
+    } else if (c == '\r') {
+      line += ' ';
     } else if (c == '\n') {
       flush(true);
     } else {
