@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quaverly 3 and starts it on the bundled
-# demo song. Extra arguments replace the demo song.
+# Installs what is missing, builds Quaverly 3 and starts it on the demo song
+# (generated into build/demo/ on first use). Extra arguments replace the demo song.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,4 +11,5 @@ cmake --build build -j2 --target Quaverly3
 if [ $# -gt 0 ]; then
   exec build/bin/Quaverly3 "$@"
 fi
-exec build/bin/Quaverly3 "$PWD/testdata/demo/demo-song.wav"
+bash scripts/make-demo-song.sh build/demo/demo-song.wav
+exec build/bin/Quaverly3 "$PWD/build/demo/demo-song.wav"

@@ -6,6 +6,7 @@
 
 #include "app/quaverly3_app.h"
 #include "app/ui/placeholder_main_window.h"
+#include "app/ui/signal_close.h"
 #include "platform/ui/qt_main_thread_poster.h"
 #include "platform/ui/qt_ui_services.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   // Qt sets the C library locale from the environment; numbers in our files
   // must never take a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
+  qv3::CloseWindowsOnTerminationSignals();
 
   qv3::ScopedQtUi ui;
   qv3::ScopedQtMainThreadPoster poster;
