@@ -89,7 +89,6 @@ bool ProjectDocument::ReadProjectFile(const std::string& path, bool settings_onl
 
   if (!settings_only) {
     state_.project_path = path;
-    WriteProjectFile(host_->StatePathAtCurrentIndex());
     SetSavedState(1, false);
     host_->NotifyPadProjectOpened(path);
   }
@@ -107,6 +106,10 @@ bool ProjectDocument::ReadProjectFile(const std::string& path, bool settings_onl
     state_.master.eq_preset = host_->NoPresetName();
   }
   host_->ApplyVocalReduction(state_.master.vocal_reduction);
+  // The working project is written last, with the preset name as it now
+  // stands: a stale name in it would bring the missing-preset message back
+  // on every undo to this snapshot.
+  if (!settings_only) WriteProjectFile(host_->StatePathAtCurrentIndex());
   return true;
 }
 

@@ -89,7 +89,8 @@ class CommaLocale {
 // Records each call; answers come from its public fields.
 class FakeHost : public ProjectHost {
  public:
-  explicit FakeHost(DocumentState* state) : state_(state) {}
+  explicit FakeHost(DocumentState* state = nullptr) : state_(state) {}
+  void set_state(DocumentState* state) { state_ = state; }
 
   bool OpenProjectAudio(const std::string& audio_path) override {
     opened_audio.push_back(audio_path);
