@@ -1,0 +1,66 @@
+#include "stretch/time_pitch_core.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "stretch/stretch_test_util.h"
+
+namespace qv3 {
+namespace {
+
+using testing::Cents;
+using testing::Db;
+using testing::MeasureFrequency;
+using testing::Rms;
+using testing::Render;
+using testing::Sine;
+
+constexpr double kRate = 44100.0;
+
+TEST(TimePitchCoreTest, UnityFactorsKeepLengthAndSignal) {
+  const auto in = Sine(440, 0.5, 44100, kRate, 2);
+  const auto r = Render(in, kRate, 1.0, 1.0);
+  ASSERT_TRUE(r.ok);
+  ASSERT_GE(r.out[0].size(), in[0].size());
+  // The whole output is the input length, padded only to the last pull.
+  const double lvl = Rms(r.out[0], 2000, 40000) / Rms(in[0], 2000, 40000);
+  EXPECT_NEAR(Db(lvl), 0.0, 0.5);
+}
+
+struct Case {
+  double tempo;
+  double semis;
+};
+
+// A steady tone keeps its level and pitch at every tempo and pitch.
+TEST(TimePitchCoreTest, SteadyToneKeepsLevelAndPitch) {
+  const Case cases[] = {{25, 0},  {50, 0},  {75, 0},   {100, 12}, {150, 0},
+                        {200, 0}, {400, 0}, {100, -24}, {100, 24}, {50, 7},
+                        {150, -5}, {80, 3}};
+  for (int mode : {200, 206}) {
+    for (const Case& k : cases) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << " tempo "
+                                        << k.tempo << " semis " << k.semis);
+      const double tf = 100.0 / k.tempo;
+      const double pf = TimePitchPitchFactor(k.semis);
+      const double hz = 440.0;
+      const auto in = Sine(hz, 0.5, 44100, kRate, 1);
+      const auto r = Render(in, kRate, tf, pf, mode);
+      ASSERT_TRUE(r.ok);
+      const int64_t expect = std::llround(in[0].size() * tf);
+      const int64_t mid = expect / 2;
+      const double lvl = Rms(r.out[0], mid - 4000, mid + 4000) / (0.5 / std::sqrt(2.0));
+      const double f = MeasureFrequency(r.out[0], mid - 6000, hz * pf, kRate);
+      std::printf("mode %d tempo %.0f semis %+.0f: level %+.2f dB pitch %+.2f cents len %zu/%lld\n",
+                  mode, k.tempo, k.semis, Db(lvl), Cents(f, hz * pf),
+                  r.out[0].size(), static_cast<long long>(expect));
+      EXPECT_NEAR(Db(lvl), 0.0, 1.0);
+      EXPECT_NEAR(Cents(f, hz * pf), 0.0, 1.0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qv3
