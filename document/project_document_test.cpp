@@ -445,3 +445,61 @@ TEST_F(ProjectDocumentTest, BadFilesNeverCrash) {
 
 }  // namespace
 }  // namespace qv3
+
+namespace qv3 {
+namespace {
+
+std::string SourceDir() {
+  const char* dir = std::getenv("QV3_SOURCE_DIR");
+  return dir ? dir : QV3_TEST_SOURCE_DIR;
+}
+
+TEST(StoredProjectsTest, WindowsProjectWithPadPages) {
+  ScopedRecordingUi ui;
+  ScratchDir dir;
+  TestDocument t;
+  t.host.song_length = 180.0;
+  t.host.presets = {"Flat"};
+  t.host.state_file = dir.File("state.qvp");
+  const std::string folder = SourceDir() + "/testdata/projects";
+  ASSERT_TRUE(t.doc.ReadProjectFile(folder + "/windows_relative.qvp", false));
+  ASSERT_EQ(t.host.opened_audio.size(), 1u);
+  EXPECT_EQ(t.host.opened_audio[0], MakeAbsolute(folder) + "/song.wav");
+  const DocumentState& s = t.doc.state();
+  EXPECT_EQ(s.master.pitch, -250);
+  EXPECT_EQ(s.master.tempo, 8500);
+  EXPECT_EQ(s.master.vocal_reduction, 64);
+  EXPECT_EQ(s.mode, PlaybackMode::kTranscribe);
+  ASSERT_EQ(t.doc.markers().count(), 3);  // the pad's "marker at bar 5" is text
+  EXPECT_EQ(t.doc.markers().At(1).name, "Verse 1");
+  EXPECT_EQ(t.doc.markers().At(1).position, 12.345678);
+  ASSERT_EQ(t.doc.loops().count(), 2);
+  EXPECT_EQ(t.doc.loops().Loop(0).name, "Riff A");
+  EXPECT_EQ(t.doc.loops().Loop(0).repeat_count, 3);
+  EXPECT_EQ(t.doc.loops().Loop(1).end, 28.25);
+  EXPECT_EQ(t.doc.pad_pages().page_count(), 2);
+  EXPECT_EQ(t.doc.pad_pages().size(), 3);
+  EXPECT_TRUE(ui->messages.empty());
+}
+
+TEST(StoredProjectsTest, LinuxProjectReadsAndRewritesItsAudioPath) {
+  ScopedRecordingUi ui;
+  ScratchDir dir;
+  const std::string folder = SourceDir() + "/testdata/projects";
+  const std::string copy = dir.File("linux.qvp");
+  WriteFile(copy, ReadFile(folder + "/linux_absolute.qvp"));
+  EXPECT_EQ(ReadProjectAudioPath(copy),
+            "/home/user/Music/Quaverly 3/Projects/Take Five-Copy000001.wav");
+  ASSERT_TRUE(RewriteProjectAudioPath(copy, "./Take Five.wav"));
+  TestDocument t;
+  t.host.presets = {"Flat"};
+  t.host.state_file = dir.File("state.qvp");
+  ASSERT_TRUE(t.doc.ReadProjectFile(copy, false));
+  EXPECT_EQ(t.host.opened_audio[0], dir.File("Take Five.wav"));
+  EXPECT_EQ(t.doc.state().master.eq_preset, "Flat");
+  EXPECT_TRUE(ui->messages.empty());
+  EXPECT_EQ(t.doc.loops().count(), 1);
+}
+
+}  // namespace
+}  // namespace qv3

@@ -1,0 +1,83 @@
+// libFuzzer target: the project reader on arbitrary file contents, in both
+// modes, then the writer and a second read of what it wrote.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "document/project_document.h"
+#include "document/test_support.h"
+#include "platform/recording_ui.h"
+
+namespace {
+
+struct FuzzDocument {
+  FuzzDocument() : doc(&host) { host.set_state(&doc.state()); }
+  qv3::testing::FakeHost host;
+  qv3::ProjectDocument doc;
+};
+
+const std::string& ScratchPath(const char* name) {
+  static const std::string dir = [] {
+    std::string d = qv3::SystemTempDir() + "/qv3-project-fuzz-" + std::to_string(getpid());
+    qv3::MakeDirs(d);
+    return d;
+  }();
+  static std::string paths[3];
+  static const char* names[3] = {"in.qvp", "out.qvp", "state.qvp"};
+  for (int i = 0; i < 3; ++i) {
+    if (std::string(name) == names[i]) {
+      if (paths[i].empty()) paths[i] = dir + "/" + names[i];
+      return paths[i];
+    }
+  }
+  return paths[0];
+}
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+void CheckInvariants(qv3::ProjectDocument& doc) {
+  Check(doc.loops().count() >= 0 && doc.loops().count() <= qv3::kMaxLoops);
+  Check(doc.markers().count() >= 0 && doc.markers().count() <= qv3::kMaxMarkers);
+  Check(doc.state().master.vocal_reduction >= 0 && doc.state().master.vocal_reduction <= 256);
+  Check(qv3::PitchInRange(doc.state().master.pitch));
+  Check(qv3::TempoInRange(doc.state().master.tempo));
+  for (int i = 0; i < doc.loops().count(); ++i) {
+    const qv3::LoopRecord& r = doc.loops().Loop(i);
+    Check(r.complete() && r.start < r.end);
+    Check(qv3::PitchInRange(r.pitch) && qv3::TempoInRange(r.tempo));
+    Check(r.delay >= 0 && r.delay <= 60);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qv3::ScopedRecordingUi ui;
+  const std::string& in = ScratchPath("in.qvp");
+  qv3::testing::WriteFile(in, std::string(reinterpret_cast<const char*>(data), size));
+
+  FuzzDocument full;
+  full.host.song_length = 300.0;
+  full.host.state_file = ScratchPath("state.qvp");
+  full.host.presets = {"Flat"};
+  if (full.doc.ReadProjectFile(in, false)) {
+    CheckInvariants(full.doc);
+    const std::string& out = ScratchPath("out.qvp");
+    Check(full.doc.WriteProjectFile(out));
+    FuzzDocument again;
+    again.host.song_length = 300.0;
+    again.host.state_file = ScratchPath("state.qvp");
+    Check(again.doc.ReadProjectFile(out, false));
+    CheckInvariants(again.doc);
+  }
+
+  FuzzDocument settings;
+  settings.doc.SetSongLength(120.0);
+  settings.doc.ReadProjectFile(in, true);
+  CheckInvariants(settings.doc);
+  return 0;
+}
