@@ -1,0 +1,151 @@
+#include "audiolib/dsp_chain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+
+#include "audiolib/sample_convert.h"
+
+namespace qv3::audio_internal {
+namespace {
+
+// A peaking band at or above Nyquist is unstable (16 kHz at 22 050 or
+// 32 000 Hz): such bands pass the signal unchanged.
+constexpr double kBypassRatio = 0.45;
+
+float Clamp(float v, float lo, float hi) {
+  if (!(v == v)) return lo;
+  return std::min(hi, std::max(lo, v));
+}
+
+}  // namespace
+
+ParamEq::ParamEq() = default;
+
+void ParamEq::SetParameters(const ParamEqParameters& p) {
+  center_.store(p.center, std::memory_order_relaxed);
+  bandwidth_.store(Clamp(p.bandwidth, 1.0f, 36.0f), std::memory_order_relaxed);
+  gain_.store(Clamp(p.gain, -15.0f, 15.0f), std::memory_order_relaxed);
+  version_.fetch_add(1, std::memory_order_release);
+}
+
+ParamEqParameters ParamEq::GetParameters() const {
+  return {center_.load(std::memory_order_relaxed), bandwidth_.load(std::memory_order_relaxed),
+          gain_.load(std::memory_order_relaxed)};
+}
+
+ParamEq::Coefs ParamEq::Design(const ParamEqParameters& p, uint32_t rate) {
+  Coefs c;
+  if (rate == 0 || !(p.center > 0.0f) || p.center >= kBypassRatio * rate || p.gain == 0.0f) return c;
+  const double a = std::pow(10.0, p.gain / 40.0);
+  const double w0 = 2.0 * M_PI * p.center / rate;
+  const double octaves = p.bandwidth / 12.0;
+  const double sw = std::sin(w0);
+  const double alpha = sw * std::sinh(std::log(2.0) / 2.0 * octaves * w0 / sw);
+  const double a0 = 1.0 + alpha / a;
+  c.b0 = static_cast<float>((1.0 + alpha * a) / a0);
+  c.b1 = static_cast<float>((-2.0 * std::cos(w0)) / a0);
+  c.b2 = static_cast<float>((1.0 - alpha * a) / a0);
+  c.a1 = c.b1;
+  c.a2 = static_cast<float>((1.0 - alpha / a) / a0);
+  c.bypass = false;
+  return c;
+}
+
+double ParamEq::ResponseDb(const ParamEqParameters& p, uint32_t rate, double freq) {
+  Coefs c = Design(p, rate);
+  if (c.bypass) return 0.0;
+  const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * freq / rate);
+  std::complex<double> num = double(c.b0) + double(c.b1) * z + double(c.b2) * z * z;
+  std::complex<double> den = 1.0 + double(c.a1) * z + double(c.a2) * z * z;
+  return 20.0 * std::log10(std::abs(num / den));
+}
+
+void ParamEq::Reset() {
+  std::fill(std::begin(z1_), std::end(z1_), 0.0f);
+  std::fill(std::begin(z2_), std::end(z2_), 0.0f);
+}
+
+void ParamEq::Process(float* data, uint32_t frames, uint32_t channels, uint32_t rate) {
+  uint32_t v = version_.load(std::memory_order_acquire);
+  if (v != seen_version_ || rate != seen_rate_) {
+    bool was_bypass = coefs_.bypass;
+    coefs_ = Design(GetParameters(), rate);
+    if (was_bypass && !coefs_.bypass) Reset();
+    seen_version_ = v;
+    seen_rate_ = rate;
+  }
+  if (coefs_.bypass) return;
+  const uint32_t ch_count = std::min<uint32_t>(channels, kMaxEqChannels);
+  const float b0 = coefs_.b0, b1 = coefs_.b1, b2 = coefs_.b2, a1 = coefs_.a1, a2 = coefs_.a2;
+  for (uint32_t ch = 0; ch < ch_count; ++ch) {
+    float z1 = z1_[ch], z2 = z2_[ch];
+    float* p = data + ch;
+    for (uint32_t i = 0; i < frames; ++i, p += channels) {
+      const float x = *p;
+      const float y = b0 * x + z1;
+      z1 = b1 * x - a1 * y + z2;
+      z2 = b2 * x - a2 * y;
+      *p = y;
+    }
+    // Keep denormals and runaway states out of the next block.
+    if (!(std::fabs(z1) < 1e6f)) z1 = 0.0f;
+    if (!(std::fabs(z2) < 1e6f)) z2 = 0.0f;
+    if (std::fabs(z1) < 1e-20f) z1 = 0.0f;
+    if (std::fabs(z2) < 1e-20f) z2 = 0.0f;
+    z1_[ch] = z1;
+    z2_[ch] = z2;
+  }
+}
+
+std::shared_ptr<const Chain> ChainWith(const std::shared_ptr<const Chain>& old, ChainEntry entry) {
+  auto chain = std::make_shared<Chain>();
+  if (old) chain->entries = old->entries;
+  // Descending priority; an equal priority goes after those already there.
+  auto it = std::find_if(chain->entries.begin(), chain->entries.end(),
+                         [&](const ChainEntry& e) { return e.priority < entry.priority; });
+  chain->entries.insert(it, std::move(entry));
+  return chain;
+}
+
+std::shared_ptr<const Chain> ChainWithout(const std::shared_ptr<const Chain>& old, AudioHandle handle,
+                                          bool* found) {
+  *found = false;
+  auto chain = std::make_shared<Chain>();
+  if (!old) return chain;
+  for (const ChainEntry& e : old->entries) {
+    if (e.handle == handle) {
+      *found = true;
+      continue;
+    }
+    chain->entries.push_back(e);
+  }
+  return chain;
+}
+
+void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t frames, uint32_t channels,
+              bool is_float, uint32_t rate, float* scratch) {
+  if (!chain || chain->entries.empty() || frames == 0) return;
+  const uint32_t samples = frames * channels;
+  const uint32_t bytes = samples * (is_float ? 4u : 2u);
+  const auto& entries = chain->entries;
+  size_t i = 0;
+  while (i < entries.size()) {
+    const ChainEntry& e = entries[i];
+    if (e.proc) {
+      e.proc(e.handle, channel, buffer, bytes, e.user);
+      ++i;
+      continue;
+    }
+    // A run of consecutive effects shares one conversion of 16-bit data.
+    size_t j = i;
+    while (j < entries.size() && !entries[j].proc) ++j;
+    float* data = is_float ? static_cast<float*>(buffer) : scratch;
+    if (!is_float) Int16ToFloat(static_cast<const int16_t*>(buffer), scratch, samples);
+    for (size_t k = i; k < j; ++k) entries[k].eq->Process(data, frames, channels, rate);
+    if (!is_float) FloatToInt16(scratch, static_cast<int16_t*>(buffer), samples);
+    i = j;
+  }
+}
+
+}  // namespace qv3::audio_internal
