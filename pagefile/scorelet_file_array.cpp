@@ -127,6 +127,7 @@ bool CScoreletFileArray::Save(const std::string& path, bool append) const {
 }
 
 void CScoreletFileArray::LoadFromText(std::string_view text) {
+  Clear();
   int received = 1;
   ReadText(text, &received, 0, 0, 0, 0);
   set_page_count(std::max(received, HighestPage()));

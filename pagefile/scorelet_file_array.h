@@ -135,7 +135,8 @@ class CScoreletFileArray {
   // a file that cannot be opened shows kScoreletLoadFailFormat with the
   // path, captioned kScoreletLoadFailCaption, and leaves the array empty.
   bool Load(const std::string& path);
-  // Load's steps 4 and 5 on text already in memory (never shows a message).
+  // Load on text already in memory: empties the array, reads the text and
+  // sets the page count the same way. Never shows a message.
   void LoadFromText(std::string_view text);
 
  private:
