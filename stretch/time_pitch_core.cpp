@@ -303,6 +303,7 @@ void TimePitchCore::Reset(bool clear) {
     band_[j].read = band_[j].prev_read = 0;
     band_[j].ideal = 0.0;
     band_[j].have_read = false;
+    band_[j].anchor = -1;
   }
   if (clear) {
     for (auto& r : resampler_) r.Reset();
@@ -365,8 +366,11 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
                              void* user_data) {
   const int e = an.size();
   const int64_t offset = preroll_;  // absolute = relative + offset
-  const double out_centre = hop_start + b.centre;
-  const double ideal = out_centre / p;  // relative input position
+  // The frame's centre sits at output time hop_start + e/2; what is heard
+  // of it lies around its effective centre, so that part is taken from its
+  // ideal input position.
+  const double out_centre = hop_start + e / 2.0;
+  const double ideal = (hop_start + b.centre) / p - (b.centre - e / 2.0);
   int64_t centre;
   if (period_rule && b.have_read) {
     // The natural continuation, moved by whole dominant periods towards
@@ -380,21 +384,34 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
   } else {
     centre = std::llround(ideal);
   }
-  // Onsets ahead of this frame: the first one the ideal position has passed
-  // re-anchors the frame so the attack is heard at its ideal output time; a
-  // later one inside the frame is cut off.
-  const int64_t abs_ideal = std::llround(ideal) + offset;
-  onsets_.ScanTo(abs_ideal + e + e / 2, cache_, user_data);
+  // Onsets ahead of this frame. The first one that the heard part of the
+  // frame has reached anchors the frame so the attack is heard at its ideal
+  // output time, with the phases of its rising bins reset; the following
+  // frames stay anchored to it (analysis and synthesis advance together)
+  // until it has left the frame, so every frame that still holds the attack
+  // places it at the same time. An onset further ahead inside the frame is
+  // cut off: it belongs to later frames.
+  const double heard = (hop_start + b.centre) / p;
+  const int64_t abs_heard = std::llround(heard) + offset;
+  onsets_.ScanTo(abs_heard + 2 * e, cache_, user_data);
   bool onset = false;
   int64_t x = onsets_.NextAtOrAfter(last_onset_ + 1);
-  while (x != OnsetDetector::kNone && x <= abs_ideal) {
+  while (x != OnsetDetector::kNone && x <= abs_heard) {
     onset = true;
-    const double xr = static_cast<double>(x - offset);
-    centre = std::llround(out_centre - xr * (p - 1.0));
+    b.anchor = x;
     last_onset_ = x;
     x = onsets_.NextAtOrAfter(x + 1);
   }
   if (onset) ++onsets_used_;
+  if (b.anchor >= 0) {
+    const double xr = static_cast<double>(b.anchor - offset);
+    const int64_t anchored = std::llround(out_centre - xr * (p - 1.0));
+    if (b.anchor - anchored + offset >= -e / 2) {
+      centre = anchored;
+    } else {
+      b.anchor = -1;
+    }
+  }
   ReadFrame(e, centre + offset, x, frame, user_data);
   const double hop =
       b.have_read ? static_cast<double>(centre - b.read) : 0.0;

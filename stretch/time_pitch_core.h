@@ -87,6 +87,7 @@ class TimePitchCore {
     bool have_read = false;
     int align = 0;
     double centre = 0;          // effective centre in the output frame
+    int64_t anchor = -1;        // onset (absolute) the frames are held to
   };
 
   void Configure();
