@@ -53,6 +53,24 @@ bool IsPadTextBlockBegin(std::string_view raw) {
   return key_ok && count == 9;
 }
 
+// Follows the pad's text blocks line by line: their free text must never be
+// taken for project lines (a text line "marker at bar 5" is no marker).
+class TextBlockTracker {
+ public:
+  // True for the block's begin line, its text lines and its end line.
+  bool InsideOrBegins(std::string_view line) {
+    if (inside_) {
+      if (TrimPad(line) == "scorelet_textblockend") inside_ = false;
+      return true;
+    }
+    inside_ = IsPadTextBlockBegin(line);
+    return inside_;
+  }
+
+ private:
+  bool inside_ = false;
+};
+
 void AppendQuoted(std::string& out, std::string_view text) {
   out += '"';
   out += SanitizeQuotedText(text);
@@ -151,21 +169,14 @@ std::optional<std::string> AudioPathOfLine(std::string_view line, bool strict) {
 ParsedProject ParseProjectText(std::string_view text) {
   ParsedProject p;
   size_t pos = 0;
-  bool in_text_block = false;
+  TextBlockTracker block;
   while (pos <= text.size()) {
     size_t lf = text.find('\n', pos);
     size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
 
-    if (in_text_block) {
-      if (TrimPad(line) == "scorelet_textblockend") in_text_block = false;
-      continue;
-    }
-    if (IsPadTextBlockBegin(line)) {
-      in_text_block = true;
-      continue;
-    }
+    if (block.InsideOrBegins(line)) continue;
 
     std::vector<std::string> t = TokenizeLine(line);
     if (t.empty()) continue;
@@ -237,12 +248,13 @@ bool RewriteProjectAudioPath(const std::string& project_path, const std::string&
   std::string out;
   out.reserve(text.size() + new_audio_path.size());
   size_t pos = 0;
+  TextBlockTracker block;
   while (pos < text.size()) {
     size_t lf = text.find('\n', pos);
     size_t end = lf == std::string::npos ? text.size() : lf + 1;
     std::string_view line(text.data() + pos, end - pos);
     pos = end;
-    if (AudioPathOfLine(line, true)) {
+    if (!block.InsideOrBegins(line) && AudioPathOfLine(line, true)) {
       std::string_view ending;
       if (line.size() >= 2 && line.substr(line.size() - 2) == kCrLf) {
         ending = kCrLf;
@@ -262,13 +274,15 @@ std::string ReadProjectAudioPath(const std::string& project_path) {
   std::string text;
   if (!ReadWholeFile(project_path, &text)) return {};
   size_t pos = 0;
+  TextBlockTracker block;
   while (pos < text.size()) {
     size_t lf = text.find('\n', pos);
     size_t end = lf == std::string::npos ? text.size() : lf;
-    std::optional<std::string> value =
-        AudioPathOfLine(std::string_view(text.data() + pos, end - pos), true);
-    if (value) return *value;
+    std::string_view line(text.data() + pos, end - pos);
     pos = end + 1;
+    if (block.InsideOrBegins(line)) continue;
+    std::optional<std::string> value = AudioPathOfLine(line, true);
+    if (value) return *value;
   }
   return {};
 }

@@ -88,11 +88,13 @@ std::optional<std::string> AudioPathOfLine(std::string_view line, bool strict);
 std::string ResolveProjectAudioPath(const std::string& project_path, const std::string& value);
 
 // Copies the project replacing the audio_file_path line's value with
-// `new_audio_path`; every other line is kept byte for byte. The copy is
+// `new_audio_path`; every other line, and any line of the pad's text blocks,
+// is kept byte for byte. The copy is
 // written to a temporary file and renamed over the project, so a failed
 // rewrite leaves the project as it was. False on any read or write error.
 bool RewriteProjectAudioPath(const std::string& project_path, const std::string& new_audio_path);
-// The value of the first audio_file_path line (two tokens), or empty text.
+// The value of the first audio_file_path line (two tokens) outside the pad's
+// text blocks, or empty text.
 std::string ReadProjectAudioPath(const std::string& project_path);
 
 // The text of the title line: "Quaverly 3: Ready" without a project name,

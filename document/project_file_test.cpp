@@ -221,6 +221,9 @@ TEST(AudioPathTest, RewriteKeepsEveryOtherByteAndReadFindsIt) {
   ScratchDir dir;
   const std::string project = dir.File("lesson.qvp");
   const std::string original =
+      "scorelet_textblockbegin 0 1 10 10 200 100 120 0x000000\r\n"
+      "audio_file_path \"pad text, not a path\"\r\n"
+      "scorelet_textblockend\r\n"
       "master_pitch 0\r\n\r\n"
       "audio_file_path \".\\song.wav\"\r\n\r\n"
       "marker \"audio_file_path\" 1.000000\r\n"

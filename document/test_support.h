@@ -78,8 +78,14 @@ class CommaLocale {
     MakeDirs(dir);
     std::string target = dir + "/de_DE.UTF-8";
     if (!IsDirectory(target)) {
-      std::string cmd = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
-      if (std::system(cmd.c_str()) != 0 && !IsDirectory(target)) return {};
+      // Built aside and renamed into place: test processes may run at once.
+      std::string work = dir + "/build-" + std::to_string(getpid());
+      std::string cmd = "localedef -i de_DE -f UTF-8 '" + work + "' >/dev/null 2>&1";
+      int rc = std::system(cmd.c_str());
+      if (rc == 0 || IsDirectory(work)) std::rename(work.c_str(), target.c_str());
+      std::error_code ec;
+      std::filesystem::remove_all(work, ec);
+      if (!IsDirectory(target)) return {};
     }
     return dir;
   }
