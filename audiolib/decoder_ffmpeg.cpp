@@ -12,7 +12,9 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audiolib/audiolib.h"
@@ -83,6 +85,9 @@ class FfmpegDecoder : public Decoder {
   }
 
   int64_t Read(float* out, int64_t frames) override {
+    // The container's exact length also cuts the encoder's end padding,
+    // which libavcodec hands out with the last frame.
+    if (info_.length_exact) frames = std::min(frames, std::max<int64_t>(0, info_.length_frames - pos_));
     int64_t done = 0;
     while (done < frames) {
       if (pending_pos_ >= pending_frames_) {
@@ -115,6 +120,12 @@ class FfmpegDecoder : public Decoder {
       if (start < 0) start = 0;
       if (!SeekBefore(start)) return false;
       if (pending_frames_ == 0 && eof_) return target == 0 ? true : false;
+      if (resync_ && start > 0) {
+        // Landed on a frame without a timestamp (an Ogg stream's last
+        // page): its place is unknown, so start further back.
+        preroll *= 4;
+        continue;
+      }
       int64_t first = pending_index_;
       if (first <= target) return SkipTo(target);
       if (start == 0) {
@@ -136,26 +147,70 @@ class FfmpegDecoder : public Decoder {
   // Seeks the demuxer to a point at or before sample `start` and decodes
   // the first frame there.
   bool SeekBefore(int64_t start) {
+    // FFmpeg's Ogg demuxer, once it has read pages near the end, lands
+    // later seeks with its packet state off (frames differ from the
+    // sequential decode); a fresh demuxer seeks right.
+    if (std::strcmp(format_->iformat->name, "ogg") == 0 && !ReopenFormat()) return false;
     const AVRational tb = stream_->time_base;
     int64_t ts = av_rescale_q(start + origin_, AVRational{1, rate_}, tb);
     if (start == 0) {
       int64_t base = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
       ts = std::min(ts, base);
     }
-    int rc = avformat_seek_file(format_, stream_index_, INT64_MIN, ts, ts, 0);
-    if (rc < 0) rc = av_seek_frame(format_, stream_index_, ts, AVSEEK_FLAG_BACKWARD);
+    int rc = av_seek_frame(format_, stream_index_, ts, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) rc = avformat_seek_file(format_, stream_index_, INT64_MIN, ts, ts, 0);
     if (rc < 0) {
       // Unseekable input: rewind by reopening the decoder at byte 0.
       if (avio_seek(format_->pb, 0, SEEK_SET) < 0) return false;
       avformat_flush(format_);
     }
-    avcodec_flush_buffers(codec_);
+    // A fresh decoder rather than a flushed one: some decoders (Vorbis)
+    // keep state across a flush that makes the frames after a seek differ.
+    if (!ReopenCodec()) avcodec_flush_buffers(codec_);
+    resync_ = true;
+    // From the very start, frames without timestamps count from 0.
+    if (start == 0) next_index_ = 0;
     eof_ = false;
     sent_eof_ = false;
     pending_frames_ = pending_pos_ = 0;
     if (!DecodeNext()) {
       pending_index_ = info_.length_frames >= 0 ? info_.length_frames : 0;
     }
+    return true;
+  }
+
+  bool ReopenFormat() {
+    const std::string url = format_->url ? format_->url : "";
+    AVFormatContext* fresh = nullptr;
+    if (avformat_open_input(&fresh, url.c_str(), nullptr, nullptr) < 0) return false;
+    if (avformat_find_stream_info(fresh, nullptr) < 0 ||
+        static_cast<unsigned>(stream_index_) >= fresh->nb_streams) {
+      avformat_close_input(&fresh);
+      return false;
+    }
+    avformat_close_input(&format_);
+    format_ = fresh;
+    stream_ = format_->streams[stream_index_];
+    for (unsigned i = 0; i < format_->nb_streams; ++i) {
+      if (static_cast<int>(i) != stream_index_) format_->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return true;
+  }
+
+  bool ReopenCodec() {
+    AVCodecContext* fresh = avcodec_alloc_context3(codec_->codec);
+    if (!fresh) return false;
+    if (avcodec_parameters_to_context(fresh, stream_->codecpar) < 0) {
+      avcodec_free_context(&fresh);
+      return false;
+    }
+    fresh->pkt_timebase = stream_->time_base;
+    if (avcodec_open2(fresh, codec_->codec, nullptr) < 0) {
+      avcodec_free_context(&fresh);
+      return false;
+    }
+    avcodec_free_context(&codec_);
+    codec_ = fresh;
     return true;
   }
 
@@ -168,8 +223,10 @@ class FfmpegDecoder : public Decoder {
         return true;
       }
       if (!DecodeNext()) {
-        pending_pos_ = pending_frames_;
-        pos_ = pending_index_ + pending_frames_;
+        // At the end: nothing pending, the position is the stream's end.
+        pending_index_ = end;
+        pending_frames_ = pending_pos_ = 0;
+        pos_ = end;
         return target == pos_;
       }
     }
@@ -244,13 +301,26 @@ class FfmpegDecoder : public Decoder {
     if (n <= 0) return false;
     // Position of this frame: from its timestamp when there is one, else
     // right after the previous frame.
+    // Sequential frames continue the count (timestamps of a stream's last
+    // pages may be computed backwards from a trimmed end); only the first
+    // frame after a seek is placed by its timestamp.
     int64_t index = next_index_;
     int64_t pts = frame_->best_effort_timestamp;
-    if (pts != AV_NOPTS_VALUE) {
+    if (pts != AV_NOPTS_VALUE && (!have_first_ || resync_)) {
+      resync_ = false;
       int64_t samples = av_rescale_q(pts, stream_->time_base, AVRational{1, rate_});
       if (!have_first_) first_pts_samples_ = samples;
       index = samples - origin_;
       if (!have_first_) index = 0;
+      // Timestamps coarser than a sample (ASF counts milliseconds) are
+      // snapped to the codec's fixed frame grid.
+      const AVRational tb = stream_->time_base;
+      const int64_t fs = codec_->frame_size > 0 ? codec_->frame_size : frame_->nb_samples;
+      if (have_first_ && fs > 0 && static_cast<int64_t>(tb.num) * rate_ > static_cast<int64_t>(tb.den)) {
+        const int64_t snapped = (index + fs / 2) / fs * fs;
+        const int64_t tolerance = av_rescale(tb.num, rate_, tb.den) + 1;
+        if (std::llabs(snapped - index) <= tolerance) index = snapped;
+      }
     }
     have_first_ = true;
     pending_index_ = index;
@@ -278,11 +348,15 @@ class FfmpegDecoder : public Decoder {
     } else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
       frames = av_rescale_q(format_->duration, AVRational{1, AV_TIME_BASE}, AVRational{1, rate_});
     }
+    // Ogg Opus reports its duration with the pre-skip still counted.
+    if (frames > 0 && stream_->codecpar->codec_id == AV_CODEC_ID_OPUS &&
+        strcmp(format_->iformat->name, "ogg") == 0)
+      frames = std::max<int64_t>(0, frames - stream_->codecpar->initial_padding);
     info_.length_frames = frames;
     // Containers that store sample counts (MP4 edit lists, Ogg granules)
     // tell it exactly; a duration estimated from the bitrate does not.
     info_.length_exact = frames >= 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE &&
-                         strcmp(format_->iformat->name, "aac") != 0;
+                         strcmp(format_->iformat->name, "aac") != 0 && strcmp(format_->iformat->name, "asf") != 0;
   }
 
   AVFormatContext* format_ = nullptr;
@@ -296,6 +370,7 @@ class FfmpegDecoder : public Decoder {
   int channels_ = 0;
   int rate_ = 0;
   bool have_first_ = false;
+  bool resync_ = false;
   int64_t first_pts_samples_ = 0;
   int64_t origin_ = 0;
   int64_t next_index_ = 0;
