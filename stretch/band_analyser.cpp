@@ -258,7 +258,17 @@ double BandAnalyser::Analyse(const float* const* frames, double hop,
     ref_[j] = r;
     const double centre = kTwoPi * k / n_;
     double w = centre;
-    if (use_hop) {
+    if (!use_hop && k > 0 && k < half_) {
+      // No usable hop (first frame, or the analysis did not move): the
+      // peak's frequency from the parabola through its log magnitudes,
+      // which for a Hann window is within a few hundredths of a bin.
+      const double a = std::log(msum_[k - 1] + 1e-20);
+      const double b = std::log(msum_[k] + 1e-20);
+      const double c = std::log(msum_[k + 1] + 1e-20);
+      const double den = a - 2 * b + c;
+      const double off = den < 0 ? std::clamp(0.5 * (a - c) / den, -0.5, 0.5) : 0.0;
+      w = kTwoPi * (k + off) / n_;
+    } else if (use_hop) {
       const double d = WrapPhase(static_cast<double>(phase_[r][k]) -
                                  prev_phase_[r][k] - centre * hop);
       w = centre + d / hop;
@@ -286,7 +296,7 @@ void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
       const int r = ref_[j];
       double rot;
       if (!have_prev_) {
-        rot = (kTwoPi * k / n_) * anchor_shift_;
+        rot = omega_[j] * anchor_shift_;
       } else if (msum_[k] < mean_ ||
                  (onset_ && msum_[k] > 1.5f * smooth_[k])) {
         rot = 0.0;

@@ -58,9 +58,10 @@ void InputCache::Fetch(int64_t want_end, void* user_data) {
       ended_ = true;
       break;
     }
-    // A positive result only says input arrived (callers may count bytes);
-    // frames it could not supply were left zero.
-    fill_ += request;
+    // A result below the request is the number of frames delivered (the
+    // end of the input is near); a larger one (callers that count bytes)
+    // means the whole request. Frames not supplied were left zero.
+    fill_ += std::min(got, request);
   }
 }
 

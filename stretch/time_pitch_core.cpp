@@ -403,6 +403,9 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
     x = onsets_.NextAtOrAfter(x + 1);
   }
   if (onset) ++onsets_used_;
+  // A frame cannot start before the first input frame: a frame that would
+  // is analysed where it can start, and its phases follow that position.
+  centre = std::max<int64_t>(centre, e / 2 - offset);
   if (b.anchor >= 0) {
     const double xr = static_cast<double>(b.anchor - offset);
     const int64_t anchored = std::llround(out_centre - xr * (p - 1.0));

@@ -116,3 +116,162 @@ TEST(TimePitchCoreTest, HighSinesKeepTheirLevel) {
 
 }  // namespace
 }  // namespace qv3
+
+namespace qv3 {
+namespace {
+
+bool AllFinite(const testing::Planar& p) {
+  for (const auto& ch : p) {
+    for (float v : ch) {
+      if (!std::isfinite(v)) return false;
+    }
+  }
+  return true;
+}
+
+// Every mode at every rate: sane length, level and no NaN; the callback is
+// never asked for more than the cache holds; the end drains before 0.
+TEST(TimePitchCoreTest, EveryModeAtEveryRate) {
+  for (int mode : {200, 201, 202, 204, 205, 206}) {
+    for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 88200.0, 96000.0}) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << " rate " << rate);
+      const int frames = static_cast<int>(rate * 0.3);
+      const auto in = Sine(rate / 100.0, 0.5, frames, rate, 2, 0.7);
+      const double tf = 1.3;
+      const auto r = Render(in, rate, tf, 1.1, mode, static_cast<int>(rate));
+      ASSERT_TRUE(r.ok);
+      ASSERT_TRUE(AllFinite(r.out));
+      EXPECT_LE(r.feed.largest_request, r.max_read);
+      EXPECT_EQ(r.feed.after_end_calls, 0);
+      EXPECT_EQ(r.final_result, 0);
+      // Output covers the stretched input and stops within one pull.
+      EXPECT_GE(r.out[0].size(), static_cast<size_t>(frames * tf));
+      EXPECT_LE(r.out[0].size(), static_cast<size_t>(frames * tf + rate));
+      const int64_t mid = static_cast<int64_t>(frames * tf / 2);
+      const int64_t w = static_cast<int64_t>(rate * 0.05);
+      const double lvl = Rms(r.out[0], mid - w, mid + w) / (0.5 / std::sqrt(2.0));
+      EXPECT_NEAR(Db(lvl), 0.0, 1.0);
+      // The stereo image (phase offset between channels) is kept.
+      const auto a = testing::Probe(r.out[0], mid - w, static_cast<int>(2 * w),
+                                    rate / 100.0 * 1.1, rate);
+      const auto b = testing::Probe(r.out[1], mid - w, static_cast<int>(2 * w),
+                                    rate / 100.0 * 1.1, rate);
+      EXPECT_NEAR(std::arg(b / a), 0.7, 0.05);
+    }
+  }
+}
+
+TEST(TimePitchCoreTest, SilenceStaysSilentAndFast) {
+  const auto in = testing::Planar(2, std::vector<float>(44100 * 60, 0.0f));
+  const auto t0 = std::chrono::steady_clock::now();
+  const auto r = Render(in, kRate, 1.0, 1.0001, 200, 44100);
+  const double secs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  float peak = 0;
+  for (float v : r.out[0]) peak = std::max(peak, std::fabs(v));
+  EXPECT_EQ(peak, 0.0f);
+  std::printf("a minute of silence: %.2f s\n", secs);
+  EXPECT_LT(secs, 20.0);  // generous: denormals would cost far more
+}
+
+TEST(TimePitchCoreTest, FullScaleNoiseStaysFinite) {
+  const auto in = testing::Noise(44100, 2, 1.0);
+  for (int mode : {200, 206}) {
+    for (double tf : {0.25, 0.5, 2.5}) {
+      const auto r = Render(in, kRate, tf, tf > 1 ? 1.5 : 0.7, mode);
+      EXPECT_TRUE(AllFinite(r.out));
+      float peak = 0;
+      for (float v : r.out[0]) peak = std::max(peak, std::fabs(v));
+      EXPECT_LT(peak, 4.0f);
+    }
+  }
+}
+
+// A tempo of 50 % doubles the length within one block, and the engine's
+// 16384-frame pulls end with the queue drained.
+TEST(TimePitchCoreTest, LengthFollowsTheTimeFactor) {
+  const auto in = Sine(300, 0.4, 50000, kRate, 1);
+  for (double tf : {2.0, 1.0, 0.5, 4.0}) {
+    testing::Feed feed;
+    feed.input = &in;
+    TimePitchProcessor* h = TimePitchCreate(200, 303, 1, 44100, testing::FeedRead, &feed);
+    TimePitchSetProperty(101, tf, h);
+    float** buf = AllocPlanarBuffers(1, 1000);
+    int64_t total = 0;
+    int got;
+    while ((got = TimePitchProcess(buf, 1000, h)) > 0) total += got;
+    // The last pull is padded to its size; the audio itself is exact.
+    EXPECT_GE(total, std::llround(50000 * tf));
+    EXPECT_LT(total, std::llround(50000 * tf) + 1000);
+    FreePlanarBuffers(buf, 1);
+    TimePitchDestroy(h);
+  }
+}
+
+// With a pre-roll the start is level at once; without one (the input
+// starts at the start position) the start is still level after 5 ms.
+TEST(TimePitchCoreTest, StartIsLevel) {
+  const int pre = 20000;
+  const auto in = Sine(440, 0.5, 60000, kRate, 1);
+  for (double tf : {2.0, 0.75}) {
+    for (bool preroll : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << tf << (preroll ? " preroll" : ""));
+      testing::Feed feed;
+      feed.input = &in;
+      TimePitchProcessor* h =
+          TimePitchCreate(200, 303, 1, 44100, testing::FeedRead, &feed);
+      TimePitchSetProperty(101, tf, h);
+      const int wanted = TimePitchPrerollFrames(h);
+      EXPECT_GT(wanted, 2048);
+      EXPECT_LT(wanted, pre);
+      if (preroll) {
+        feed.pos = pre - wanted;
+        TimePitchSetProperty(kTimePitchPreroll, wanted, h);
+      }
+      float** buf = AllocPlanarBuffers(1, 8192);
+      ASSERT_EQ(TimePitchProcess(buf, 8192, h), 8192);
+      std::vector<float> out(buf[0], buf[0] + 8192);
+      const double ref = 0.5 / std::sqrt(2.0);
+      for (int at = 220; at + 220 < 8192; at += 110) {
+        EXPECT_NEAR(Db(Rms(out, at, at + 220) / ref), 0.0, 1.0) << at;
+      }
+      FreePlanarBuffers(buf, 1);
+      TimePitchDestroy(h);
+    }
+  }
+}
+
+// Vibrato moves partials between bins: no onsets should be taken there,
+// while a click on top of the tone is.
+TEST(TimePitchCoreTest, VibratoIsNoOnsetButAClickIs) {
+  std::vector<float> x(88200);
+  double ph = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const double f = 440 * std::pow(2.0, 0.5 / 12 * std::sin(2 * M_PI * 5.5 * i / kRate));
+    ph += 2 * M_PI * f / kRate;
+    x[i] = static_cast<float>(0.3 * std::sin(ph) + 0.1 * std::sin(3 * ph));
+  }
+  testing::Planar in{x};
+  testing::Feed feed;
+  feed.input = &in;
+  TimePitchProcessor* h = TimePitchCreate(200, 303, 1, 44100, testing::FeedRead, &feed);
+  TimePitchSetProperty(101, 2.0, h);
+  float** buf = AllocPlanarBuffers(1, 44100);
+  while (TimePitchProcess(buf, 44100, h) > 0) {
+  }
+  EXPECT_EQ(h->core()->onsets_used(), 0);
+  TimePitchDestroy(h);
+  testing::Add(in, testing::Clicks(88200, 30000, 40000, 1, 0.6));
+  feed = testing::Feed();
+  feed.input = &in;
+  h = TimePitchCreate(200, 303, 1, 44100, testing::FeedRead, &feed);
+  TimePitchSetProperty(101, 2.0, h);
+  while (TimePitchProcess(buf, 44100, h) > 0) {
+  }
+  EXPECT_EQ(h->core()->onsets_used(), 2);
+  FreePlanarBuffers(buf, 1);
+  TimePitchDestroy(h);
+}
+
+}  // namespace
+}  // namespace qv3

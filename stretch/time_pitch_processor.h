@@ -33,9 +33,12 @@ class TimePitchCore;
 // Source read callback. `buffers` holds one float buffer per channel
 // (planar, left/mono first), already cleared to zero by the processor.
 // Write up to `frames` frames of the next input; frames not supplied stay
-// zero. Return a positive value when input was delivered, 0 or a negative
-// value (-1) when the input has ended or failed: the processor then asks for
-// no more and plays out what it holds. Never asked for more frames than the
+// zero. Return the number of frames written when input was delivered (a
+// count larger than `frames`, such as a byte count, is taken as all of
+// them), 0 or a negative value (-1) when the input has ended or failed: the
+// processor then asks for no more and plays out what it holds. Returning the
+// exact frame count at the end of the input makes the output end exactly at
+// input length x time factor. Never asked for more frames than the
 // processor's input cache holds (at most 65536 x unit, see
 // TimePitchMaxReadFrames).
 using TimePitchReadCallback = int (*)(float** buffers, int frames,
