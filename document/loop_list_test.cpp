@@ -343,6 +343,24 @@ TEST_F(LoopRepeatTest, OvershootIntoANeighbourCountsNoPassOfIt) {
   EXPECT_EQ(loops.Loop(1).pass_counter, 0);
 }
 
+TEST(LoopDelayTest, WaitsTheWholeDelayOrUntilCutShort) {
+  ScopedRecordingUi ui;
+  std::chrono::milliseconds slept(0);
+  auto sleep = [&](std::chrono::milliseconds d) { slept += d; };
+  EXPECT_FALSE(WaitOutLoopDelay(3, [] { return false; }, sleep));
+  EXPECT_EQ(slept.count(), 3000);
+  EXPECT_GT(ui->pumps, 10);
+
+  // The space bar goes down half a second in.
+  slept = std::chrono::milliseconds(0);
+  EXPECT_TRUE(WaitOutLoopDelay(3, [&] { return slept.count() >= 500; }, sleep));
+  EXPECT_EQ(slept.count(), 500);
+
+  slept = std::chrono::milliseconds(0);
+  EXPECT_FALSE(WaitOutLoopDelay(0, [] { return false; }, sleep));
+  EXPECT_EQ(slept.count(), 0);
+}
+
 TEST(LoopEditTest, ChecksInOrderWithTheirMessages) {
   ScopedRecordingUi ui;
   LoopEditFields f;

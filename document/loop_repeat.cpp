@@ -1,5 +1,10 @@
 #include "document/loop_repeat.h"
 
+#include <algorithm>
+#include <thread>
+
+#include "platform/ui_services.h"
+
 namespace qv3 {
 
 LoopTickAction LoopRepeatTracker::OnPosition(LoopList& loops, double position, bool output_stopped,
@@ -48,6 +53,28 @@ bool LoopRepeatTracker::OnSongEnd(LoopList& loops) {
     return true;
   }
   loops.ResetAllPasses();
+  return false;
+}
+
+bool WaitOutLoopDelay(int32_t delay_seconds, const std::function<bool()>& cut_short,
+                      const std::function<void(std::chrono::milliseconds)>& sleep) {
+  if (delay_seconds <= 0) return false;
+  // Each slice is delay x 100 ms; it is polled in short steps so a key press
+  // ends a long pause at once rather than at the end of a slice.
+  constexpr std::chrono::milliseconds kPoll(20);
+  const std::chrono::milliseconds slice(static_cast<int64_t>(delay_seconds) * 100);
+  for (int i = 0; i < 10; ++i) {
+    for (std::chrono::milliseconds waited(0); waited < slice; waited += kPoll) {
+      Ui().ProcessPendingEvents();
+      if (cut_short && cut_short()) return true;
+      const std::chrono::milliseconds step = std::min(kPoll, slice - waited);
+      if (sleep) {
+        sleep(step);
+      } else {
+        std::this_thread::sleep_for(step);
+      }
+    }
+  }
   return false;
 }
 

@@ -4,7 +4,9 @@
 #ifndef QV3_DOCUMENT_LOOP_REPEAT_H_
 #define QV3_DOCUMENT_LOOP_REPEAT_H_
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "document/loop_list.h"
 
@@ -48,6 +50,15 @@ class LoopRepeatTracker {
  private:
   int remembered_ = -1;
 };
+
+// The pause before a loop repeats: `delay_seconds` in 10 slices, pending
+// GUI events processed throughout (Ui().ProcessPendingEvents), ended early
+// as soon as `cut_short` answers true (space bar down, left button pressed).
+// The caller holds the engine timer, disables the window and pauses playback
+// around it. `sleep` is replaceable for tests. Returns true when cut short.
+bool WaitOutLoopDelay(
+    int32_t delay_seconds, const std::function<bool()>& cut_short,
+    const std::function<void(std::chrono::milliseconds)>& sleep = nullptr);
 
 }  // namespace qv3
 
