@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "document/project_document.h"
@@ -18,12 +19,21 @@ struct FuzzDocument {
   qv3::ProjectDocument doc;
 };
 
+// The scratch folder of this process, removed at exit.
+struct ScratchFolder {
+  ScratchFolder() : path(qv3::SystemTempDir() + "/qv3-project-fuzz-" + std::to_string(getpid())) {
+    qv3::MakeDirs(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string path;
+};
+
 const std::string& ScratchPath(const char* name) {
-  static const std::string dir = [] {
-    std::string d = qv3::SystemTempDir() + "/qv3-project-fuzz-" + std::to_string(getpid());
-    qv3::MakeDirs(d);
-    return d;
-  }();
+  static const ScratchFolder folder;
+  const std::string& dir = folder.path;
   static std::string paths[2];
   static const char* names[2] = {"in.qvp", "out.qvp"};
   for (int i = 0; i < 2; ++i) {
