@@ -52,4 +52,13 @@ void ScoreletObject::BuildFont(int32_t angle, int32_t bold, int32_t italic, int3
 
 void ScoreletObject::RefreshFont() { BuildFont(Angle(), Bold(), Italic(), Underline()); }
 
+std::string ScoreletTextLineSafe(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c == '"') c = '\'';
+    else if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
 }  // namespace qv3

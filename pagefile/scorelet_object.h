@@ -156,6 +156,12 @@ struct ScoreletObject {
 ScoreletFont MakeScoreletFont(int32_t font_index, int32_t size, int32_t angle, int32_t bold,
                               int32_t italic, int32_t underline);
 
+// A text line's text as it can be stored: a double quote would end the
+// quoted text early and a line break would split the entry, so '"' becomes
+// '\'' and CR and LF become blanks. The writer applies it; the pad's text
+// dialog may apply it where the text is entered.
+std::string ScoreletTextLineSafe(const std::string& text);
+
 }  // namespace qv3
 
 #endif  // QV3_PAGEFILE_SCORELET_OBJECT_H_

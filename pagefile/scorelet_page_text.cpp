@@ -37,17 +37,6 @@ void AppendFields(std::string& out, std::initializer_list<int64_t> fields) {
   }
 }
 
-// A double quote would end the quoted text early and a line break would
-// split the entry; either way the line would no longer read back.
-std::string TextLineForFile(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c == '"') c = '\'';
-    else if (c == '\r' || c == '\n') c = ' ';
-  }
-  return out;
-}
-
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -105,14 +94,14 @@ void AppendObject(std::string& out, const ScoreletObject& o) {
       out += '\n';
       break;
     case kScoreletTextLine:
-      if (!o.font) return;  // no text, nothing worth keeping
+      if (o.text.empty()) return;  // no text (and no font), nothing worth keeping
       out += kScoreletTextLineKey;
       AppendFields(out, {o.index, o.page, p0.x, p0.y, o.size, o.Angle(), o.Bold(), o.Italic(),
                          o.Underline()});
       out += ' ';
       AppendColour(out, o.colour);
       out += " \"";
-      out += TextLineForFile(o.text);
+      out += ScoreletTextLineSafe(o.text);
       out += "\"\n";
       break;
     case kScoreletTextBlock:

@@ -207,6 +207,7 @@ TEST(PageTextTest, TextLineQuotesAndLineBreaksAreMadeSafeWhenWritten) {
   b.LoadFromText(text);
   ASSERT_EQ(b.size(), 1);  // it reads back instead of vanishing
   EXPECT_EQ(b.at(0).text, "say 'hi'  now please");
+  EXPECT_EQ(ScoreletTextLineSafe("a\"b\rc\nd"), "a'b c d");
 }
 
 TEST(PageTextTest, MissingClosingQuoteRunsToLineEnd) {
