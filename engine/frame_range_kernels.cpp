@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace qv3 {
@@ -15,55 +16,133 @@ namespace {
 // libsndfile reports a failed write inside sf_close (header update, the last
 // FLAC block) only to its own log, and sf_close returns just close(2)'s result.
 // The files are therefore opened on our own descriptors through the virtual
-// I/O interface, whose callbacks remember any read or write error.
-struct FdIo {
-  int fd = -1;
-  bool failed = false;
+// I/O interface, whose callbacks remember any read or write error. They also
+// buffer: libsndfile moves 8 kB at a time, which would cost a system call per
+// 2000 stereo frames.
+class BufferedFd {
+ public:
+  static constexpr size_t kBufferBytes = 256 * 1024;
+
+  bool Open(const char* path, int flags) {
+    fd_ = open(path, flags | O_CLOEXEC, 0666);
+    if (fd_ < 0) return false;
+    buffer_.resize(kBufferBytes);
+    return true;
+  }
+  // Writes out what is buffered and closes; false when anything failed.
+  bool Close() {
+    bool ok = Flush() && !failed_;
+    if (fd_ >= 0 && close(fd_) != 0) ok = false;
+    fd_ = -1;
+    return ok;
+  }
+  int fd() const { return fd_; }
+  bool failed() const { return failed_; }
+
+  sf_count_t Length() {
+    struct stat st;
+    if (!Flush() || fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+  }
+
+  sf_count_t Tell() {
+    const off_t at = lseek(fd_, 0, SEEK_CUR);
+    if (at < 0) return at;
+    return at + static_cast<off_t>(pending_) - static_cast<off_t>(read_end_ - read_at_);
+  }
+
+  sf_count_t Seek(sf_count_t offset, int whence) {
+    if (whence == SEEK_CUR) {
+      const sf_count_t at = Tell();
+      if (at < 0) return at;
+      offset += at;
+      whence = SEEK_SET;
+    }
+    if (!Flush()) return -1;
+    read_at_ = read_end_ = 0;
+    return lseek(fd_, offset, whence);
+  }
+
+  sf_count_t Read(void* ptr, sf_count_t count) {
+    if (!Flush()) return 0;
+    char* out = static_cast<char*>(ptr);
+    sf_count_t done = 0;
+    while (done < count) {
+      if (read_at_ < read_end_) {
+        const size_t n = std::min(read_end_ - read_at_, static_cast<size_t>(count - done));
+        std::memcpy(out + done, buffer_.data() + read_at_, n);
+        read_at_ += n;
+        done += static_cast<sf_count_t>(n);
+        continue;
+      }
+      const bool direct = static_cast<size_t>(count - done) >= kBufferBytes;
+      ssize_t n = direct ? read(fd_, out + done, static_cast<size_t>(count - done))
+                         : read(fd_, buffer_.data(), kBufferBytes);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) failed_ = true;
+      if (n <= 0) break;
+      if (direct) {
+        done += n;
+      } else {
+        read_at_ = 0;
+        read_end_ = static_cast<size_t>(n);
+      }
+    }
+    return done;
+  }
+
+  sf_count_t Write(const void* ptr, sf_count_t count) {
+    if (read_at_ < read_end_) {  // give back read-ahead so the write lands in place
+      lseek(fd_, -static_cast<off_t>(read_end_ - read_at_), SEEK_CUR);
+    }
+    read_at_ = read_end_ = 0;
+    const size_t bytes = static_cast<size_t>(count);
+    if (pending_ + bytes > kBufferBytes && !Flush()) return 0;
+    if (bytes >= kBufferBytes) return WriteAll(static_cast<const char*>(ptr), bytes);
+    std::memcpy(buffer_.data() + pending_, ptr, bytes);
+    pending_ += bytes;
+    return count;
+  }
+
+ private:
+  sf_count_t WriteAll(const char* p, size_t bytes) {
+    size_t done = 0;
+    while (done < bytes) {
+      ssize_t n = write(fd_, p + done, bytes - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        failed_ = true;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    return static_cast<sf_count_t>(done);
+  }
+
+  bool Flush() {
+    if (pending_ == 0) return true;
+    const size_t bytes = pending_;
+    pending_ = 0;
+    return WriteAll(buffer_.data(), bytes) == static_cast<sf_count_t>(bytes);
+  }
+
+  int fd_ = -1;
+  bool failed_ = false;
+  std::vector<char> buffer_;
+  size_t read_at_ = 0, read_end_ = 0;  // unread read-ahead: buffer_[read_at_, read_end_)
+  size_t pending_ = 0;                 // bytes written into buffer_, not yet to the file
 };
 
-sf_count_t VioLength(void* user) {
-  struct stat st;
-  if (fstat(static_cast<FdIo*>(user)->fd, &st) != 0) return -1;
-  return st.st_size;
-}
-
+sf_count_t VioLength(void* user) { return static_cast<BufferedFd*>(user)->Length(); }
 sf_count_t VioSeek(sf_count_t offset, int whence, void* user) {
-  return lseek(static_cast<FdIo*>(user)->fd, offset, whence);
+  return static_cast<BufferedFd*>(user)->Seek(offset, whence);
 }
-
-sf_count_t VioTell(void* user) { return lseek(static_cast<FdIo*>(user)->fd, 0, SEEK_CUR); }
-
+sf_count_t VioTell(void* user) { return static_cast<BufferedFd*>(user)->Tell(); }
 sf_count_t VioRead(void* ptr, sf_count_t count, void* user) {
-  auto* io = static_cast<FdIo*>(user);
-  char* p = static_cast<char*>(ptr);
-  sf_count_t done = 0;
-  while (done < count) {
-    ssize_t n = read(io->fd, p + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      io->failed = true;
-      break;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return static_cast<BufferedFd*>(user)->Read(ptr, count);
 }
-
 sf_count_t VioWrite(const void* ptr, sf_count_t count, void* user) {
-  auto* io = static_cast<FdIo*>(user);
-  const char* p = static_cast<const char*>(ptr);
-  sf_count_t done = 0;
-  while (done < count) {
-    ssize_t n = write(io->fd, p + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      io->failed = true;
-      break;
-    }
-    done += n;
-  }
-  return done;
+  return static_cast<BufferedFd*>(user)->Write(ptr, count);
 }
 
 SF_VIRTUAL_IO g_fd_io = {VioLength, VioSeek, VioRead, VioWrite, VioTell};
@@ -112,8 +191,7 @@ class SoundFile {
   ~SoundFile() { Close(); }
 
   bool OpenRead(const std::string& path) {
-    io_.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (io_.fd < 0) return false;
+    if (!io_.Open(path.c_str(), O_RDONLY)) return false;
     info_ = SF_INFO{};
     sf_ = sf_open_virtual(&g_fd_io, SFM_READ, &info_, &io_);
     if (!sf_ || info_.channels <= 0) return false;
@@ -122,8 +200,7 @@ class SoundFile {
   }
 
   bool Create(const std::string& path, const SF_INFO& like) {
-    io_.fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (io_.fd < 0) return false;
+    if (!io_.Open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC)) return false;
     info_ = SF_INFO{};
     info_.samplerate = like.samplerate;
     info_.channels = like.channels;
@@ -143,20 +220,16 @@ class SoundFile {
       if (sf_close(sf_) != 0) ok = false;
       sf_ = nullptr;
     }
-    if (io_.failed) ok = false;
-    if (io_.fd >= 0) {
-      if (close(io_.fd) != 0) ok = false;
-      io_.fd = -1;
-    }
+    if (!io_.Close()) ok = false;
     return ok;
   }
 
   // True when the last short read was caused by an error, not the end.
-  bool ReadFailed() const { return io_.failed || (sf_ && sf_error(sf_) != SF_ERR_NO_ERROR); }
+  bool ReadFailed() const { return io_.failed() || (sf_ && sf_error(sf_) != SF_ERR_NO_ERROR); }
 
   bool SameFileAs(const std::string& path) const {
     struct stat mine, other;
-    if (fstat(io_.fd, &mine) != 0 || stat(path.c_str(), &other) != 0) return false;
+    if (fstat(io_.fd(), &mine) != 0 || stat(path.c_str(), &other) != 0) return false;
     return mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
   }
 
@@ -170,33 +243,98 @@ class SoundFile {
     if (IsIntegerCoded(info_.format)) sf_command(sf_, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
   }
 
-  FdIo io_;
+  BufferedFd io_;
   SNDFILE* sf_ = nullptr;
   SF_INFO info_{};
 };
 
 constexpr int64_t kToEnd = -1;
 
+bool IsPcm(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+      return true;
+    default:
+      return false;
+  }
+}
+bool IsFloat(int format) { return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT; }
+
+// The chunk buffer of one call: 10000 frames of doubles for the frames that
+// are scaled, and, for the frames that pass through untouched, the same in
+// the cheapest exact type (left-justified ints for PCM, floats for float
+// files), allocated only when used.
+class Chunk {
+ public:
+  explicit Chunk(int channels)
+      : samples_(static_cast<size_t>(kKernelChunkFrames) * channels), doubles_(samples_) {}
+  double* doubles() { return doubles_.data(); }
+  int* ints() {
+    if (ints_.empty()) ints_.resize(samples_);
+    return ints_.data();
+  }
+  float* floats() {
+    if (floats_.empty()) floats_.resize(samples_);
+    return floats_.data();
+  }
+
+ private:
+  size_t samples_;
+  std::vector<double> doubles_;
+  std::vector<int> ints_;
+  std::vector<float> floats_;
+};
+
+sf_count_t ReadFrames(SNDFILE* f, double* p, sf_count_t n) { return sf_readf_double(f, p, n); }
+sf_count_t ReadFrames(SNDFILE* f, int* p, sf_count_t n) { return sf_readf_int(f, p, n); }
+sf_count_t ReadFrames(SNDFILE* f, float* p, sf_count_t n) { return sf_readf_float(f, p, n); }
+sf_count_t WriteFrames(SNDFILE* f, double* p, sf_count_t n) { return sf_writef_double(f, p, n); }
+sf_count_t WriteFrames(SNDFILE* f, int* p, sf_count_t n) { return sf_writef_int(f, p, n); }
+sf_count_t WriteFrames(SNDFILE* f, float* p, sf_count_t n) { return sf_writef_float(f, p, n); }
+
 // Streams up to `frames` frames (kToEnd: until the source ends) from `in` to
 // `out`, passing each chunk through shape(samples, frames). A read of 0
 // frames ends the phase early.
-template <typename Shape>
-int Pump(SoundFile& in, SoundFile& out, std::vector<double>& buffer, int64_t frames,
-         Shape&& shape, int read_error) {
+template <typename T, typename Shape>
+int PumpAs(SoundFile& in, SoundFile& out, T* buffer, int64_t frames, Shape&& shape,
+           int read_error) {
   while (frames == kToEnd || frames > 0) {
     sf_count_t want = frames == kToEnd ? kKernelChunkFrames : std::min(frames, kKernelChunkFrames);
-    sf_count_t got = sf_readf_double(in.sf(), buffer.data(), want);
+    sf_count_t got = ReadFrames(in.sf(), buffer, want);
     if (got < want && in.ReadFailed()) return read_error;
     if (got <= 0) break;
-    shape(buffer.data(), got);
-    if (sf_writef_double(out.sf(), buffer.data(), got) != got) return kKernelWriteError;
+    shape(buffer, got);
+    if (WriteFrames(out.sf(), buffer, got) != got) return kKernelWriteError;
     if (frames != kToEnd) frames -= got;
   }
   return kKernelDone;
 }
 
-int Copy(SoundFile& in, SoundFile& out, std::vector<double>& buffer, int64_t frames) {
-  return Pump(in, out, buffer, frames, [](double*, sf_count_t) {}, kKernelSourceError);
+// Frames that are scaled travel as doubles.
+template <typename Shape>
+int Pump(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, Shape&& shape,
+         int read_error) {
+  return PumpAs(in, out, chunk.doubles(), frames, shape, read_error);
+}
+
+// Frames that pass through untouched, in the same format on both sides, use
+// a lane that is exact and cheaper than doubles.
+int Move(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, int read_error) {
+  auto unchanged = [](auto*, sf_count_t) {};
+  const int a = in.info().format, b = out.info().format;
+  if ((a & SF_FORMAT_SUBMASK) == (b & SF_FORMAT_SUBMASK)) {
+    if (IsPcm(a)) return PumpAs(in, out, chunk.ints(), frames, unchanged, read_error);
+    if (IsFloat(a)) return PumpAs(in, out, chunk.floats(), frames, unchanged, read_error);
+  }
+  return PumpAs(in, out, chunk.doubles(), frames, unchanged, read_error);
+}
+
+int Copy(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames) {
+  return Move(in, out, chunk, frames, kKernelSourceError);
 }
 
 // The common frame of every kernel: opens both files, runs `phases` and
@@ -209,8 +347,8 @@ int RunKernel(const std::string& source, const std::string& destination, Phases&
   if (in.SameFileAs(destination)) return kKernelDestinationError;
   SoundFile out;
   if (!out.Create(destination, in.info())) return kKernelDestinationError;
-  std::vector<double> buffer(static_cast<size_t>(kKernelChunkFrames) * in.channels());
-  int result = phases(in, out, buffer);
+  Chunk chunk(in.channels());
+  int result = phases(in, out, chunk);
   bool closed = out.Close();
   if (result == kKernelDone && !closed) result = kKernelWriteError;
   return result;
@@ -236,7 +374,7 @@ class Ramp {
 int FadeKernel(const std::string& source, const std::string& destination, int64_t first,
                int64_t last, bool fade_in) {
   return RunKernel(source, destination,
-                   [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+                   [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
                      int r = Copy(in, out, buffer, std::max<int64_t>(first, 0));
                      if (r != kKernelDone) return r;
                      const int64_t count = last - first + 1;
@@ -258,7 +396,7 @@ int FadeKernel(const std::string& source, const std::string& destination, int64_
 int CopyFrameRange(const std::string& source, const std::string& destination, int64_t first,
                    int64_t last) {
   return RunKernel(source, destination,
-                   [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+                   [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
                      if (sf_seek(in.sf(), first, SEEK_SET) < 0) return kKernelDone;
                      const int64_t count = last - first + 1;
                      return count > 0 ? Copy(in, out, buffer, count) : kKernelDone;
@@ -268,7 +406,7 @@ int CopyFrameRange(const std::string& source, const std::string& destination, in
 int DeleteFrameRange(const std::string& source, const std::string& destination, int64_t first,
                      int64_t last) {
   return RunKernel(source, destination,
-                   [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+                   [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
                      int r = Copy(in, out, buffer, std::max<int64_t>(first, 0));
                      if (r != kKernelDone) return r;
                      if (sf_seek(in.sf(), last + 1, SEEK_SET) < 0) return kKernelDone;
@@ -279,7 +417,7 @@ int DeleteFrameRange(const std::string& source, const std::string& destination, 
 int PasteFrames(const std::string& source, const std::string& destination,
                 const std::string& clipboard, int64_t position) {
   return RunKernel(
-      source, destination, [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+      source, destination, [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
         SoundFile clip;
         // A clip of another channel count would overrun the chunk buffer and
         // scramble the channels; the editor refuses such a paste beforehand.
@@ -292,14 +430,17 @@ int PasteFrames(const std::string& source, const std::string& destination,
         // formats differ (e.g. a 24-bit clip into a 16-bit song).
         const double factor = out.scale() / clip.scale();
         const int channels = in.channels();
-        r = Pump(
-            clip, out, buffer, kToEnd,
-            [factor, channels](double* s, sf_count_t n) {
-              if (factor == 1.0) return;
-              const int64_t samples = static_cast<int64_t>(n) * channels;
-              for (int64_t i = 0; i < samples; ++i) s[i] *= factor;
-            },
-            kKernelClipboardError);
+        if ((clip.info().format & SF_FORMAT_SUBMASK) == (out.info().format & SF_FORMAT_SUBMASK)) {
+          r = Move(clip, out, buffer, kToEnd, kKernelClipboardError);
+        } else {
+          r = Pump(
+              clip, out, buffer, kToEnd,
+              [factor, channels](double* s, sf_count_t n) {
+                const int64_t samples = static_cast<int64_t>(n) * channels;
+                for (int64_t i = 0; i < samples; ++i) s[i] *= factor;
+              },
+              kKernelClipboardError);
+        }
         if (r != kKernelDone) return r;
         return Copy(in, out, buffer, kToEnd);
       });
@@ -308,13 +449,14 @@ int PasteFrames(const std::string& source, const std::string& destination,
 int InsertSilence(const std::string& source, const std::string& destination, int64_t position,
                   int64_t count) {
   return RunKernel(source, destination,
-                   [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+                   [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
                      int r = Copy(in, out, buffer, std::max<int64_t>(position, 0));
                      if (r != kKernelDone) return r;
-                     std::fill(buffer.begin(), buffer.end(), 0.0);
+                     double* silence = buffer.doubles();
+                     std::fill(silence, silence + kKernelChunkFrames * in.channels(), 0.0);
                      for (int64_t left = count; left > 0;) {
                        sf_count_t n = std::min(left, kKernelChunkFrames);
-                       if (sf_writef_double(out.sf(), buffer.data(), n) != n) {
+                       if (sf_writef_double(out.sf(), silence, n) != n) {
                          return kKernelWriteError;
                        }
                        left -= n;
@@ -326,7 +468,7 @@ int InsertSilence(const std::string& source, const std::string& destination, int
 int ChangeGain(const std::string& source, const std::string& destination, double gain,
                int64_t first, int64_t last) {
   return RunKernel(source, destination,
-                   [&](SoundFile& in, SoundFile& out, std::vector<double>& buffer) {
+                   [&](SoundFile& in, SoundFile& out, Chunk& buffer) {
                      int r = Copy(in, out, buffer, std::max<int64_t>(first, 0));
                      if (r != kKernelDone) return r;
                      const int64_t count = last - first + 1;
@@ -334,7 +476,7 @@ int ChangeGain(const std::string& source, const std::string& destination, double
                        const int channels = in.channels();
                        r = Pump(
                            in, out, buffer, count,
-                           [&](double* s, sf_count_t n) {
+                           [gain, channels](double* s, sf_count_t n) {
                              const int64_t samples = static_cast<int64_t>(n) * channels;
                              for (int64_t i = 0; i < samples; ++i) s[i] *= gain;
                            },
