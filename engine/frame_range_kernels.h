@@ -2,18 +2,23 @@
 // the current one. Each kernel opens a source, creates a destination with the
 // source's sample rate, channel count and format, and streams the frames
 // through in chunks of at most kKernelChunkFrames, copying, dropping, inserting
-// or scaling them on the way. Memory is one chunk buffer per open file,
-// whatever the file length.
+// or scaling them on the way. Memory is fixed per call (chunk buffers of
+// 10000 frames, 256 kB of I/O buffer per file), whatever the file length.
 //
 // Frame positions are 0-based frame indices of the source; ranges give the
 // first and the last frame, both included. A range or position past the end of
 // the source simply ends early. The kernels show nothing; the caller turns the
 // result into its message.
 //
-// Integer PCM (8/16/24/32-bit, u-law, a-law, and FLAC of those depths) travels
-// as un-normalised doubles, so frames outside the edited range come out
-// bit-identical; float files are exact anyway. Values beyond the format's range
-// (gain above 1) clip instead of wrapping around.
+// Frames that are scaled travel as 64-bit floats; integer PCM (8/16/24/32-bit,
+// u-law, a-law, and FLAC of those depths) is read and written un-normalised,
+// so values come back exactly as they went in. Frames outside the edited
+// range pass through as left-justified ints (PCM) or floats (float files) and
+// come out bit-identical. Values beyond the format's range (gain above 1)
+// clip instead of wrapping around.
+//
+// Every read, write and the final close are checked: a full disk gives
+// kKernelWriteError even when it strikes while the file is being finished.
 #ifndef QV3_ENGINE_FRAME_RANGE_KERNELS_H_
 #define QV3_ENGINE_FRAME_RANGE_KERNELS_H_
 
