@@ -35,7 +35,7 @@ bool PlayChannel::Start() {
   try {
     if (rate_ != dev_rate) {
       pull_max_ = static_cast<uint32_t>(std::ceil(static_cast<double>(Mixer::kMaxPeriod) * rate_ / dev_rate)) +
-                  2 * Resampler::kHalfTaps + 16;
+                  4 * Resampler::kMaxHalfTaps + 16;
       resampler_.Configure(rate_, dev_rate, chans_, pull_max_);
     } else {
       pull_max_ = Mixer::kMaxPeriod;
@@ -452,11 +452,11 @@ void PlayChannel::PickUpRamp(AttrCommand& cmd, Ramp& ramp) {
   if (frames == 0) {
     ramp.cur = ramp.target;
     ramp.remaining = 0;
-    cmd.now.store(ramp.cur);
+    cmd.now.store(static_cast<float>(ramp.cur));
     cmd.sliding.store(false);
   } else {
     ramp.remaining = frames;
-    ramp.step = (ramp.target - ramp.cur) / static_cast<float>(frames);
+    ramp.step = (ramp.target - ramp.cur) / frames;
   }
 }
 
@@ -597,9 +597,10 @@ void PlayChannel::MixInto(float* out, uint32_t frames, int64_t device_frame) {
   const uint32_t ch = chans_;
   const uint32_t right = ch > 1 ? 1 : 0;
   auto gains = [&](float& gl, float& gr) {
-    const float pan = pan_ramp_.cur;
-    gl = vol_ramp_.cur * (pan > 0.0f ? 1.0f - pan : 1.0f);
-    gr = vol_ramp_.cur * (pan < 0.0f ? 1.0f + pan : 1.0f);
+    const float pan = static_cast<float>(pan_ramp_.cur);
+    const float vol = static_cast<float>(vol_ramp_.cur);
+    gl = vol * (pan > 0.0f ? 1.0f - pan : 1.0f);
+    gr = vol * (pan < 0.0f ? 1.0f + pan : 1.0f);
   };
   uint32_t i = 0;
   if (vol_ramp_.remaining == 0 && pan_ramp_.remaining == 0) {
@@ -627,8 +628,8 @@ void PlayChannel::MixInto(float* out, uint32_t frames, int64_t device_frame) {
         out[2 * i + 1] += gr * in[i * ch + right];
       }
     }
-    vol_cmd_.now.store(vol_ramp_.cur, std::memory_order_relaxed);
-    pan_cmd_.now.store(pan_ramp_.cur, std::memory_order_relaxed);
+    vol_cmd_.now.store(static_cast<float>(vol_ramp_.cur), std::memory_order_relaxed);
+    pan_cmd_.now.store(static_cast<float>(pan_ramp_.cur), std::memory_order_relaxed);
     if (vol_ramp_.remaining == 0) vol_cmd_.sliding.store(false, std::memory_order_relaxed);
     if (pan_ramp_.remaining == 0) pan_cmd_.sliding.store(false, std::memory_order_relaxed);
   }

@@ -74,9 +74,11 @@ class PlayChannel : public Channel {
     std::atomic<bool> sliding{false};
   };
   struct Ramp {
-    float cur = 0.0f;
-    float target = 0.0f;
-    float step = 0.0f;
+    // Double precision: a float sum of thousands of steps drifts audibly
+    // off the line and ends with a step.
+    double cur = 0.0;
+    double target = 0.0;
+    double step = 0.0;
     uint32_t remaining = 0;
     uint32_t seen_seq = 0;
   };

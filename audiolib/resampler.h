@@ -1,5 +1,5 @@
 // Band-limited streaming sample-rate converter for the mixer: a windowed
-// sinc (Kaiser window, 32 taps) from a precomputed polyphase table with
+// sinc (Kaiser window, 16 zero crossings a side) from a precomputed polyphase table with
 // linear interpolation between phases. Buffers are allocated in Configure;
 // Push/Produce never allocate, so the mixer can call them.
 #ifndef QV3_AUDIOLIB_RESAMPLER_H_
@@ -24,11 +24,15 @@ class Resampler {
   // Produces up to max_frames interleaved frames; returns the count.
   uint32_t Produce(float* out, uint32_t max_frames);
 
-  static constexpr int kHalfTaps = 16;
+  // Half the kernel length in input frames: 16 when upsampling, longer when
+  // downsampling so the kernel keeps 16 zero crossings a side.
+  int half_taps() const { return half_; }
+  static constexpr int kMaxHalfTaps = 64;
 
  private:
   static constexpr int kPhases = 256;
   uint32_t in_rate_ = 0, out_rate_ = 0, channels_ = 0;
+  int half_ = 16;
   double step_ = 1.0;     // input frames per output frame
   double pos_ = 0.0;      // input position of the next output, relative to buf_ frame 0
   uint32_t count_ = 0;    // frames held in buf_
