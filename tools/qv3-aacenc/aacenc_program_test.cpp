@@ -190,6 +190,36 @@ TEST(AacEncProgramTest, MonoAndUncommonRates) {
   EXPECT_EQ(Probe("-show_entries stream=sample_rate -of csv=p=0 '" + low + "'"), "8000");
 }
 
+// Mean level in dB of the decoded file above `hz` (ffmpeg as the judge).
+double LevelAbove(const std::string& path, int hz) {
+  const std::string f = std::to_string(hz);
+  const std::string command = "ffmpeg -nostdin -i '" + path + "' -af highpass=f=" + f +
+                              ":poles=2,highpass=f=" + f + ":poles=2,volumedetect -f null - 2>&1";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return 0;
+  char line[512];
+  double level = 0;
+  while (std::fgets(line, sizeof line, pipe)) {
+    if (const char* at = std::strstr(line, "mean_volume:")) level = std::atof(at + 12);
+  }
+  ::pclose(pipe);
+  return level;
+}
+
+TEST(AacEncProgramTest, BandwidthOptionCutsHighFrequencies) {
+  if (!HaveFfprobe()) GTEST_SKIP() << "ffmpeg missing";
+  const std::string wav = MusicWav(2, 44100, 2, false);
+  const std::string narrow = TempDir() + "/narrow.aac";
+  const std::string wide = TempDir() + "/wide.aac";
+  ASSERT_EQ(RunEncoder("-q 100 -c 10000 --mpeg-vers 4 -o '" + narrow + "' -", wav), 0);
+  ASSERT_EQ(RunEncoder("-q 100 -c 22000 --mpeg-vers 4 -o '" + wide + "' -", wav), 0);
+  const double narrow_db = LevelAbove(narrow, 13000);
+  const double wide_db = LevelAbove(wide, 13000);
+  std::printf("[ measure  ] level above 13 kHz: -c 10000 %.1f dB, -c 22000 %.1f dB\n", narrow_db, wide_db);
+  EXPECT_LT(wide_db, -10);  // the signal has content up there
+  EXPECT_LT(narrow_db, wide_db - 20);
+}
+
 TEST(AacEncProgramTest, BadOptionsAndInputFailWithOneLine) {
   const std::string out = TempDir() + "/bad.aac";
   const std::string wav = MusicWav(0.1, 44100, 2, false);
