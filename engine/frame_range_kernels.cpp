@@ -147,28 +147,28 @@ sf_count_t VioWrite(const void* ptr, sf_count_t count, void* user) {
 
 SF_VIRTUAL_IO g_fd_io = {VioLength, VioSeek, VioRead, VioWrite, VioTell};
 
-// Formats whose samples are integers: read and written without normalisation,
-// libsndfile's normalised doubles do not round-trip them (16-bit 32767 would
-// come back as 32766).
-bool IsIntegerCoded(int format) {
+// Integer PCM is read and written without normalisation: libsndfile's
+// normalised doubles do not round-trip it (16-bit 32767 would come back as
+// 32766). Companded formats stay normalised, their only exact round trip
+// (a-law loses codes un-normalised).
+bool IsPcm(int format) {
   switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
     case SF_FORMAT_PCM_U8:
     case SF_FORMAT_PCM_16:
     case SF_FORMAT_PCM_24:
     case SF_FORMAT_PCM_32:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
       return true;
     default:
       return false;
   }
 }
+bool IsFloat(int format) { return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT; }
 
 // The value of full scale in the doubles a file delivers: 1.0 when normalised,
 // else the integer range of its samples.
 double SampleScale(int format) {
-  if (!IsIntegerCoded(format)) return 1.0;
+  if (!IsPcm(format)) return 1.0;
   switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
     case SF_FORMAT_PCM_U8:
@@ -178,7 +178,7 @@ double SampleScale(int format) {
     case SF_FORMAT_PCM_32:
       return 2147483648.0;
     default:
-      return 32768.0;  // 16-bit, u-law and a-law decode to 16-bit values
+      return 32768.0;
   }
 }
 
@@ -240,7 +240,7 @@ class SoundFile {
 
  private:
   void Configure() {
-    if (IsIntegerCoded(info_.format)) sf_command(sf_, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
+    if (IsPcm(info_.format)) sf_command(sf_, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
   }
 
   BufferedFd io_;
@@ -249,20 +249,6 @@ class SoundFile {
 };
 
 constexpr int64_t kToEnd = -1;
-
-bool IsPcm(int format) {
-  switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_PCM_16:
-    case SF_FORMAT_PCM_24:
-    case SF_FORMAT_PCM_32:
-      return true;
-    default:
-      return false;
-  }
-}
-bool IsFloat(int format) { return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT; }
 
 // The chunk buffer of one call: 10000 frames of doubles for the frames that
 // are scaled, and, for the frames that pass through untouched, the same in

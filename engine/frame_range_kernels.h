@@ -11,8 +11,8 @@
 // result into its message.
 //
 // Frames that are scaled travel as 64-bit floats; integer PCM (8/16/24/32-bit,
-// u-law, a-law, and FLAC of those depths) is read and written un-normalised,
-// so values come back exactly as they went in. Frames outside the edited
+// also in FLAC) is read and written un-normalised, so values come back exactly
+// as they went in (u-law and a-law round-trip exactly normalised). Frames outside the edited
 // range pass through as left-justified ints (PCM) or floats (float files) and
 // come out bit-identical. Values beyond the format's range (gain above 1)
 // clip instead of wrapping around.
