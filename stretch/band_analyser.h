@@ -16,6 +16,8 @@ namespace qv3 {
 // Cheap trigonometry used inside the per-bin loops: the fast arctangent
 // z / (1 + 0.28 z^2) and the parabolic sine x (1.2732395 - 0.40528473 |x|).
 float FastAtan2(float y, float x);
+// The same formula written literally (branch per case), for tests.
+float FastAtan2Reference(float y, float x);
 float ParabolicSin(float x);  // x in -pi .. pi
 float ParabolicCos(float x);  // x in -pi .. pi
 // Wraps an angle to -pi .. pi.

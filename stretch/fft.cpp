@@ -27,15 +27,18 @@ bool Fft::Init(int n) {
   }
   // Stage rows: for half-size s the twiddles exp(-2 pi i j / (2 s)),
   // j < s, i.e. table index j * n / (2 s).
-  twiddle_.clear();
-  twiddle_.reserve(2 * m);
+  // Row for half-size s starts at s - 1 (1 + 2 + ... + s/2 before it).
+  tw_re_.assign(m, 0.0f);
+  tw_im_.assign(m, 0.0f);
   for (int s = 1; s < m; s <<= 1) {
     for (int j = 0; j < s; ++j) {
       const int idx = j * (n / (2 * s));
-      twiddle_.push_back(Cos(idx));
-      twiddle_.push_back(Sin(idx));
+      tw_re_[s - 1 + j] = Cos(idx);
+      tw_im_[s - 1 + j] = Sin(idx);
     }
   }
+  re_.assign(m, 0.0f);
+  im_.assign(m, 0.0f);
   post_.resize(2 * (m / 2 + 1));
   for (int k = 0; k <= m / 2; ++k) {
     post_[2 * k] = Cos(k);
@@ -57,60 +60,63 @@ float Fft::Sin(int i) const { return Cos(i - n_ / 4); }
 
 void Fft::Complex(float* data, int sign) const {
   const int m = n_ / 2;
+  float* re = re_.data();
+  float* im = im_.data();
+  // Gather in bit-reversed order into split real/imaginary arrays, so the
+  // butterflies below run over contiguous memory and vectorise.
   for (int i = 0; i < m; ++i) {
     const int j = bitrev_[i];
-    if (j > i) {
-      std::swap(data[2 * i], data[2 * j]);
-      std::swap(data[2 * i + 1], data[2 * j + 1]);
-    }
+    re[i] = data[2 * j];
+    im[i] = data[2 * j + 1];
   }
-  // Stages 1 and 2 together as radix-4 butterflies without multiplies.
-  if (m >= 4) {
-    for (int i = 0; i < m; i += 4) {
-      float* p = data + 2 * i;
-      const float a_re = p[0] + p[2], a_im = p[1] + p[3];
-      const float b_re = p[0] - p[2], b_im = p[1] - p[3];
-      const float c_re = p[4] + p[6], c_im = p[5] + p[7];
-      const float d_re = p[4] - p[6], d_im = p[5] - p[7];
-      // d x w, w = exp(sign x i pi / 2) = sign x i
-      const float e_re = -sign * d_im, e_im = sign * d_re;
-      p[0] = a_re + c_re;
-      p[1] = a_im + c_im;
-      p[4] = a_re - c_re;
-      p[5] = a_im - c_im;
-      p[2] = b_re + e_re;
-      p[3] = b_im + e_im;
-      p[6] = b_re - e_re;
-      p[7] = b_im - e_im;
-    }
-  }
-  const float* tw = twiddle_.data() + 2 * (1 + 2);  // rows for s = 1, 2 done
   const float sg = static_cast<float>(sign);
+  if (m >= 4) {
+    // Stages 1 and 2 together as radix-4 butterflies without multiplies.
+    for (int i = 0; i < m; i += 4) {
+      const float ar = re[i] + re[i + 1], ai = im[i] + im[i + 1];
+      const float br = re[i] - re[i + 1], bi = im[i] - im[i + 1];
+      const float cr = re[i + 2] + re[i + 3], ci = im[i + 2] + im[i + 3];
+      const float dr = re[i + 2] - re[i + 3], di = im[i + 2] - im[i + 3];
+      const float er = -sg * di, ei = sg * dr;  // d x (sign x i)
+      re[i] = ar + cr;
+      im[i] = ai + ci;
+      re[i + 2] = ar - cr;
+      im[i + 2] = ai - ci;
+      re[i + 1] = br + er;
+      im[i + 1] = bi + ei;
+      re[i + 3] = br - er;
+      im[i + 3] = bi - ei;
+    }
+  } else if (m == 2) {
+    const float r0 = re[0], i0 = im[0];
+    re[0] = r0 + re[1];
+    im[0] = i0 + im[1];
+    re[1] = r0 - re[1];
+    im[1] = i0 - im[1];
+  }
   for (int s = 4; s < m; s <<= 1) {
+    const float* wr = tw_re_.data() + (s - 1);
+    const float* ws = tw_im_.data() + (s - 1);
     for (int base = 0; base < m; base += 2 * s) {
-      float* a = data + 2 * base;
-      float* b = a + 2 * s;
+      float* ar = re + base;
+      float* ai = im + base;
+      float* br = ar + s;
+      float* bi = ai + s;
       for (int j = 0; j < s; ++j) {
-        const float wr = tw[2 * j];
-        const float wi = sg * tw[2 * j + 1];  // forward: exp(-i x)
-        const float br = b[2 * j], bi = b[2 * j + 1];
-        const float tr = br * wr - bi * wi;
-        const float ti = br * wi + bi * wr;
-        const float ar = a[2 * j], ai = a[2 * j + 1];
-        a[2 * j] = ar + tr;
-        a[2 * j + 1] = ai + ti;
-        b[2 * j] = ar - tr;
-        b[2 * j + 1] = ai - ti;
+        const float c = wr[j], d = sg * ws[j];
+        const float tr = br[j] * c - bi[j] * d;
+        const float ti = br[j] * d + bi[j] * c;
+        const float xr = ar[j], xi = ai[j];
+        ar[j] = xr + tr;
+        ai[j] = xi + ti;
+        br[j] = xr - tr;
+        bi[j] = xi - ti;
       }
     }
-    tw += 2 * s;
   }
-  if (m == 2) {
-    const float r0 = data[0], i0 = data[1];
-    data[0] = r0 + data[2];
-    data[1] = i0 + data[3];
-    data[2] = r0 - data[2];
-    data[3] = i0 - data[3];
+  for (int i = 0; i < m; ++i) {
+    data[2 * i] = re[i];
+    data[2 * i + 1] = im[i];
   }
 }
 

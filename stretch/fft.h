@@ -1,7 +1,8 @@
 // In-place FFT of N points (N a power of two, exponent 4 .. 20) for real
 // frames. Twiddles come from one quarter-wave table of N/4 + 1 cosines
 // cos(2 pi i / N); per-stage twiddle rows are unpacked from it once at set-up
-// so the butterflies read memory in order.
+// so the butterflies read memory in order. An object is used by one
+// thread at a time (it keeps its work arrays).
 #ifndef QV3_STRETCH_FFT_H_
 #define QV3_STRETCH_FFT_H_
 
@@ -38,7 +39,9 @@ class Fft {
   int n_ = 0;
   std::vector<float> quarter_;
   std::vector<int> bitrev_;     // for n/2 complex points
-  std::vector<float> twiddle_;  // per stage: (cos, sin) rows, forward sign
+  std::vector<float> tw_re_, tw_im_;  // per stage rows of cos and sin
+  // Split-format work arrays: one object serves one thread.
+  mutable std::vector<float> re_, im_;
   std::vector<float> post_;     // real-split twiddles (cos, sin), k < n/4
 };
 

@@ -31,9 +31,11 @@ void InputCache::Reset() {
 void InputCache::Fetch(int64_t want_end, void* user_data) {
   while (!ended_ && start_ + fill_ < want_end) {
     if (want_end - start_ > capacity_) {
-      // Keep the newest frames: slide the window so want_end fits, or drop
-      // everything when even that cannot bridge the gap.
-      const int64_t new_start = want_end - capacity_;
+      // Keep the newest frames: slide the window so want_end fits with half
+      // the cache to spare (readers stay well within that distance behind
+      // the newest frame), or drop everything when even that cannot bridge
+      // the gap.
+      const int64_t new_start = want_end - capacity_ / 2;
       const int64_t drop = std::min<int64_t>(new_start - start_, fill_);
       if (drop > 0) {
         for (auto& ch : data_) {
