@@ -66,7 +66,7 @@ void ParamEq::Reset() {
   std::fill(std::begin(z2_), std::end(z2_), 0.0f);
 }
 
-void ParamEq::Process(float* data, uint32_t frames, uint32_t channels, uint32_t rate) {
+bool ParamEq::Prepare(uint32_t rate) {
   uint32_t v = version_.load(std::memory_order_acquire);
   if (v != seen_version_ || rate != seen_rate_) {
     bool was_bypass = coefs_.bypass;
@@ -75,7 +75,56 @@ void ParamEq::Process(float* data, uint32_t frames, uint32_t channels, uint32_t 
     seen_version_ = v;
     seen_rate_ = rate;
   }
-  if (coefs_.bypass) return;
+  return !coefs_.bypass;
+}
+
+void ParamEq::ProcessCascade(ParamEq* const* bands, int count, float* data, uint32_t frames,
+                             uint32_t channels, uint32_t rate) {
+  constexpr int kMax = 16;
+  ParamEq* active[kMax];
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    if (bands[i]->Prepare(rate)) {
+      if (n == kMax || channels != 2) {
+        bands[i]->Process(data, frames, channels, rate);
+      } else {
+        active[n++] = bands[i];
+      }
+    }
+  }
+  if (n == 0) return;
+  float b0[kMax], b1[kMax], b2[kMax], a1[kMax], a2[kMax];
+  float zl1[kMax], zl2[kMax], zr1[kMax], zr2[kMax];
+  for (int k = 0; k < n; ++k) {
+    const Coefs& c = active[k]->coefs_;
+    b0[k] = c.b0, b1[k] = c.b1, b2[k] = c.b2, a1[k] = c.a1, a2[k] = c.a2;
+    zl1[k] = active[k]->z1_[0], zl2[k] = active[k]->z2_[0];
+    zr1[k] = active[k]->z1_[1], zr2[k] = active[k]->z2_[1];
+  }
+  for (uint32_t i = 0; i < frames; ++i) {
+    float l = data[2 * i], r = data[2 * i + 1];
+    for (int k = 0; k < n; ++k) {
+      const float yl = b0[k] * l + zl1[k];
+      const float yr = b0[k] * r + zr1[k];
+      zl1[k] = b1[k] * l - a1[k] * yl + zl2[k];
+      zr1[k] = b1[k] * r - a1[k] * yr + zr2[k];
+      zl2[k] = b2[k] * l - a2[k] * yl;
+      zr2[k] = b2[k] * r - a2[k] * yr;
+      l = yl;
+      r = yr;
+    }
+    data[2 * i] = l;
+    data[2 * i + 1] = r;
+  }
+  auto tidy = [](float z) { return (!(std::fabs(z) < 1e6f) || std::fabs(z) < 1e-20f) ? 0.0f : z; };
+  for (int k = 0; k < n; ++k) {
+    active[k]->z1_[0] = tidy(zl1[k]), active[k]->z2_[0] = tidy(zl2[k]);
+    active[k]->z1_[1] = tidy(zr1[k]), active[k]->z2_[1] = tidy(zr2[k]);
+  }
+}
+
+void ParamEq::Process(float* data, uint32_t frames, uint32_t channels, uint32_t rate) {
+  if (!Prepare(rate)) return;
   const uint32_t ch_count = std::min<uint32_t>(channels, kMaxEqChannels);
   const float b0 = coefs_.b0, b1 = coefs_.b1, b2 = coefs_.b2, a1 = coefs_.a1, a2 = coefs_.a2;
   for (uint32_t ch = 0; ch < ch_count; ++ch) {
@@ -142,7 +191,16 @@ void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t fr
     while (j < entries.size() && !entries[j].proc) ++j;
     float* data = is_float ? static_cast<float*>(buffer) : scratch;
     if (!is_float) Int16ToFloat(static_cast<const int16_t*>(buffer), scratch, samples);
-    for (size_t k = i; k < j; ++k) entries[k].eq->Process(data, frames, channels, rate);
+    ParamEq* bands[32];
+    int count = 0;
+    for (size_t k = i; k < j; ++k) {
+      if (count == 32) {
+        ParamEq::ProcessCascade(bands, count, data, frames, channels, rate);
+        count = 0;
+      }
+      bands[count++] = entries[k].eq.get();
+    }
+    ParamEq::ProcessCascade(bands, count, data, frames, channels, rate);
     if (!is_float) FloatToInt16(scratch, static_cast<int16_t*>(buffer), samples);
     i = j;
   }

@@ -27,6 +27,10 @@ class ParamEq {
   ParamEqParameters GetParameters() const;
   // Processes interleaved float frames in place (processing thread only).
   void Process(float* data, uint32_t frames, uint32_t channels, uint32_t rate);
+  // Runs several bands in series over the same block, frame by frame, so
+  // their independent recursions overlap in the pipeline.
+  static void ProcessCascade(ParamEq* const* bands, int count, float* data, uint32_t frames,
+                             uint32_t channels, uint32_t rate);
   void Reset();
 
   // Exposed for tests: the filter's magnitude in dB at `freq`.
@@ -38,6 +42,8 @@ class ParamEq {
     bool bypass = true;
   };
   static Coefs Design(const ParamEqParameters& p, uint32_t rate);
+  // Picks up new parameters; false when the band passes the signal as is.
+  bool Prepare(uint32_t rate);
 
   std::atomic<float> center_{1000.0f};
   std::atomic<float> bandwidth_{12.0f};

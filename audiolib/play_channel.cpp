@@ -596,38 +596,62 @@ void PlayChannel::MixInto(float* out, uint32_t frames, int64_t device_frame) {
   const float* in = mix_buf_.data();
   const uint32_t ch = chans_;
   const uint32_t right = ch > 1 ? 1 : 0;
-  auto gains = [&](float& gl, float& gr) {
-    const float pan = static_cast<float>(pan_ramp_.cur);
-    const float vol = static_cast<float>(vol_ramp_.cur);
-    gl = vol * (pan > 0.0f ? 1.0f - pan : 1.0f);
-    gr = vol * (pan < 0.0f ? 1.0f + pan : 1.0f);
-  };
+  auto pan_left = [](float pan) { return pan > 0.0f ? 1.0f - pan : 1.0f; };
+  auto pan_right = [](float pan) { return pan < 0.0f ? 1.0f + pan : 1.0f; };
+  const bool ramping = vol_ramp_.remaining || pan_ramp_.remaining;
   uint32_t i = 0;
-  if (vol_ramp_.remaining == 0 && pan_ramp_.remaining == 0) {
-    float gl, gr;
-    gains(gl, gr);
+  // Linear segments up to the end of a ramp: the gains move every sample, so
+  // no step is heard as zipper noise.
+  while (i < frames && (vol_ramp_.remaining || pan_ramp_.remaining)) {
+    uint32_t seg = frames - i;
+    if (vol_ramp_.remaining) seg = std::min(seg, vol_ramp_.remaining);
+    if (pan_ramp_.remaining) seg = std::min(seg, pan_ramp_.remaining);
+    const uint32_t mix_end = std::min(i + seg, produced);
+    // Values from the segment's start (not summed step by step, which drifts);
+    // a ramp that ends here ends exactly on its target.
+    const float v0 = static_cast<float>(vol_ramp_.cur);
+    const float dv = vol_ramp_.remaining ? static_cast<float>(vol_ramp_.step) : 0.0f;
+    const float p0 = static_cast<float>(pan_ramp_.cur);
+    const float dp = pan_ramp_.remaining ? static_cast<float>(pan_ramp_.step) : 0.0f;
+    const uint32_t last = i + seg - 1;
+    const bool vol_ends = vol_ramp_.remaining == seg;
+    const bool pan_ends = pan_ramp_.remaining == seg;
+    auto vol_at = [&](uint32_t k) {
+      return (vol_ends && k == last) ? static_cast<float>(vol_ramp_.target) : v0 + dv * static_cast<float>(k - i + 1);
+    };
+    if (pan_ramp_.remaining == 0) {
+      const float pl = pan_left(p0), pr = pan_right(p0);
+      for (uint32_t k = i; k < mix_end; ++k) {
+        const float v = vol_at(k);
+        out[2 * k] += v * pl * in[k * ch];
+        out[2 * k + 1] += v * pr * in[k * ch + right];
+      }
+    } else {
+      for (uint32_t k = i; k < mix_end; ++k) {
+        const float v = vol_at(k);
+        const float p = (pan_ends && k == last) ? static_cast<float>(pan_ramp_.target)
+                                                : p0 + dp * static_cast<float>(k - i + 1);
+        out[2 * k] += v * pan_left(p) * in[k * ch];
+        out[2 * k + 1] += v * pan_right(p) * in[k * ch + right];
+      }
+    }
+    for (Ramp* r : {&vol_ramp_, &pan_ramp_}) {
+      if (!r->remaining) continue;
+      r->remaining -= seg;
+      r->cur = r->remaining ? r->cur + r->step * seg : r->target;
+    }
+    i += seg;
+  }
+  if (i < produced) {
+    const float vol = static_cast<float>(vol_ramp_.cur);
+    const float gl = vol * pan_left(static_cast<float>(pan_ramp_.cur));
+    const float gr = vol * pan_right(static_cast<float>(pan_ramp_.cur));
     for (; i < produced; ++i) {
       out[2 * i] += gl * in[i * ch];
       out[2 * i + 1] += gr * in[i * ch + right];
     }
-  } else {
-    // Per-sample ramps: no steps a listener could hear as zipper noise.
-    for (; i < frames; ++i) {
-      if (vol_ramp_.remaining) {
-        vol_ramp_.cur += vol_ramp_.step;
-        if (--vol_ramp_.remaining == 0) vol_ramp_.cur = vol_ramp_.target;
-      }
-      if (pan_ramp_.remaining) {
-        pan_ramp_.cur += pan_ramp_.step;
-        if (--pan_ramp_.remaining == 0) pan_ramp_.cur = pan_ramp_.target;
-      }
-      if (i < produced) {
-        float gl, gr;
-        gains(gl, gr);
-        out[2 * i] += gl * in[i * ch];
-        out[2 * i + 1] += gr * in[i * ch + right];
-      }
-    }
+  }
+  if (ramping) {
     vol_cmd_.now.store(static_cast<float>(vol_ramp_.cur), std::memory_order_relaxed);
     pan_cmd_.now.store(static_cast<float>(pan_ramp_.cur), std::memory_order_relaxed);
     if (vol_ramp_.remaining == 0) vol_cmd_.sliding.store(false, std::memory_order_relaxed);
