@@ -59,6 +59,11 @@ struct ChartHit {
   double seconds = 0.0;  // time under the pointer, clamped to 0 .. song length
 };
 
+// The R2_NOTXORPEN raster operation, dest = ~(colour ^ dest), over each
+// rectangle of an RGB32 image (clipped to it): the pixels of
+// QPainter::RasterOp_NotSourceXorDestination, without its per-row cost.
+void ApplyNotXorPen(QImage* image, const std::vector<QRect>& rects, QColor colour);
+
 class CChartCtrl : public QWidget {
   Q_OBJECT
 
@@ -169,10 +174,19 @@ class CChartCtrl : public QWidget {
   // Painting steps (chart_painter.cpp).
   void PaintBackground(QPainter& p, const QRect& plot) const;
   void PaintAxisLabels(QPainter& p, const QRect& plot) const;
-  void PaintSeries(QPainter& p, const QRect& plot, const PeakEnvelope& series, QColor colour) const;
+  // Many milliseconds per column: each column's min/max run, written
+  // straight into the image (thousands of one-pixel lines through QPainter
+  // cost more than everything else together).
+  void PaintEnvelope(QImage* image, const QRect& plot, const PeakEnvelope& series, QColor colour) const;
+  // Few milliseconds per column: the connected line through every pair.
+  void PaintPolyline(QPainter& p, const QRect& plot, const PeakEnvelope& series, QColor colour) const;
+  bool EnvelopeMode(const QRect& plot) const;
   void PaintSelection(QPainter& p, const QRect& plot) const;
   void PaintMarkers(QPainter& p, const QRect& plot) const;
-  void PaintLoops(QPainter& p, const QRect& plot) const;
+  // The committed loops' edges and labels; their bands are returned and
+  // painted afterwards by ApplyLoopBands.
+  void PaintLoops(QPainter& p, const QRect& plot, std::vector<QRect>* bands) const;
+  void PaintPendingLoop(QPainter& p, const QRect& plot) const;
   void PaintLoopEdge(QPainter& p, const QRect& plot, int x, QColor colour, const std::string* name) const;
   void PaintPlayPosition(QPainter& p, const QRect& plot) const;
   void PaintLoopDetails(QPainter& p, const QRect& plot) const;

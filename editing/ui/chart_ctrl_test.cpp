@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <array>
 #include <cmath>
@@ -305,6 +306,24 @@ TEST_F(ChartCtrlTest, EnvelopeAndPolylineBothShowASingleMillisecondSpike) {
   image = Render();
   EXPECT_NE(image.pixel(x, top_ + 1), Rgb(0, 0, 0));
   EXPECT_NE(image.pixel(x, bottom_ - 2), Rgb(0, 0, 0));
+}
+
+TEST(ChartRasterOpTest, NotXorPenMatchesQPainterRasterOp) {
+  App();
+  QImage ours(64, 8, QImage::Format_RGB32);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 64; ++x) ours.setPixel(x, y, qRgb((x * 37 + y) & 255, (x * 11 * y) & 255, (255 - x * 3) & 255));
+  QImage theirs = ours;
+  const std::vector<QRect> rects = {QRect(3, 1, 20, 5), QRect(40, -2, 30, 20)};
+  ApplyNotXorPen(&ours, rects, QColor(220, 220, 220));
+  {
+    QPainter p(&theirs);
+    p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+    for (const QRect& r : rects) p.fillRect(r, QColor(220, 220, 220));
+  }
+  EXPECT_EQ(ours, theirs);
+  EXPECT_EQ(qRed(ours.pixel(3, 1)), 255 - (112 ^ 220));  // red was 3 x 37 + 1
+  EXPECT_EQ(qRed(ours.pixel(2, 1)), (2 * 37 + 1) & 255);  // outside the rectangles
 }
 
 class RecordingOwner : public ChartCtrlOwner {

@@ -2,6 +2,7 @@
 // order the view stacks them.
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include <QPainter>
 
@@ -39,11 +40,25 @@ void VerticalLine(QPainter& p, int x, int y0, int y1, const QColor& colour) {
   if (y1 > y0) p.fillRect(QRect(x, y0, 1, y1 - y0), colour);
 }
 
-void Triangle(QPainter& p, QPoint a, QPoint b, QPoint c, const QColor& colour) {
-  p.setPen(QPen(colour, 0));
-  p.setBrush(colour);
-  const QPoint points[3] = {a, b, c};
-  p.drawPolygon(points, 3);
+// The handle of markers and loop edges: a filled triangle, 9 pixels wide at
+// its base (base_y) and pointing down to (x, base_y + 7). Drawn once per
+// colour through the same polygon rasteriser and then copied, which is the
+// same pixels (integer offsets) at a twentieth of the cost.
+void Triangle(QPainter& p, int x, int base_y, const QColor& colour) {
+  static std::map<QRgb, QImage> sprites;  // GUI thread only
+  auto it = sprites.find(colour.rgb());
+  if (it == sprites.end()) {
+    QImage sprite(11, 10, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter s(&sprite);
+    s.setPen(QPen(colour, 0));
+    s.setBrush(colour);
+    const QPoint points[3] = {QPoint(5, 8), QPoint(1, 1), QPoint(9, 1)};
+    s.drawPolygon(points, 3);
+    s.end();
+    it = sprites.emplace(colour.rgb(), sprite).first;
+  }
+  p.drawImage(x - 5, base_y - 1, it->second);
 }
 
 QString TimeLabel(double ms, double interval_ms) {
@@ -61,6 +76,19 @@ QString TimeLabel(double ms, double interval_ms) {
 
 }  // namespace
 
+void ApplyNotXorPen(QImage* image, const std::vector<QRect>& rects, QColor colour) {
+  // ~(colour ^ dest) = dest ^ ~colour on the colour bits; alpha stays opaque.
+  const QRgb mask = ~colour.rgb() & 0x00ffffffu;
+  const QRect bounds = image->rect();
+  for (const QRect& r : rects) {
+    const QRect c = r.intersected(bounds);
+    for (int y = c.top(); y <= c.bottom(); ++y) {
+      QRgb* row = reinterpret_cast<QRgb*>(image->scanLine(y));
+      for (int x = c.left(); x <= c.right(); ++x) row[x] ^= mask;
+    }
+  }
+}
+
 int CChartCtrl::ValueToY(const QRect& plot, int value) const {
   return plot.top() + static_cast<int>(std::lround((32767.0 - value) * (plot.height() - 1) / 65535.0));
 }
@@ -69,20 +97,41 @@ void CChartCtrl::Render(QImage* image) const {
   if (image->size() != size() || image->format() != QImage::Format_RGB32) {
     *image = QImage(size(), QImage::Format_RGB32);
   }
-  QPainter p(image);
-  p.setFont(font());
   const QRect plot = PlotRect();
-  PaintBackground(p, plot);
-  PaintAxisLabels(p, plot);
-  if (HasSong()) {
-    PaintSeries(p, plot, left_, kLeftSeriesColour);
-    if (channels_ == 2) PaintSeries(p, plot, right_, kRightSeriesColour);
+  const bool envelope = HasSong() && EnvelopeMode(plot);
+  {
+    QPainter p(image);
+    p.setFont(font());
+    PaintBackground(p, plot);
+    PaintAxisLabels(p, plot);
+    if (HasSong() && !envelope) {
+      PaintPolyline(p, plot, left_, kLeftSeriesColour);
+      if (channels_ == 2) PaintPolyline(p, plot, right_, kRightSeriesColour);
+    }
   }
-  PaintSelection(p, plot);
-  PaintMarkers(p, plot);
-  PaintLoops(p, plot);
-  PaintPlayPosition(p, plot);
-  PaintLoopDetails(p, plot);
+  if (envelope) {
+    PaintEnvelope(image, plot, left_, kLeftSeriesColour);
+    if (channels_ == 2) PaintEnvelope(image, plot, right_, kRightSeriesColour);
+  }
+  std::vector<QRect> bands;
+  {
+    QPainter p(image);
+    p.setFont(font());
+    PaintSelection(p, plot);
+    PaintMarkers(p, plot);
+    PaintLoops(p, plot, &bands);
+  }
+  // A band covers only its own loop's columns between the edges, and loops
+  // never share columns, so painting the bands after all edges gives the
+  // pixels of painting each right after its edges.
+  ApplyNotXorPen(image, bands, kLoopBandColour);
+  {
+    QPainter p(image);
+    p.setFont(font());
+    PaintPendingLoop(p, plot);
+    PaintPlayPosition(p, plot);
+    PaintLoopDetails(p, plot);
+  }
 }
 
 void CChartCtrl::PaintBackground(QPainter& p, const QRect& plot) const {
@@ -120,64 +169,72 @@ void CChartCtrl::PaintAxisLabels(QPainter& p, const QRect& plot) const {
   p.restore();
 }
 
-void CChartCtrl::PaintSeries(QPainter& p, const QRect& plot, const PeakEnvelope& series, QColor colour) const {
+bool CChartCtrl::EnvelopeMode(const QRect& plot) const {
+  return (axis_max_ - axis_min_) / plot.width() > kEnvelopeThreshold;
+}
+
+void CChartCtrl::PaintEnvelope(QImage* image, const QRect& plot, const PeakEnvelope& series, QColor colour) const {
   const double span = axis_max_ - axis_min_;
   const double ms_per_px = span / plot.width();
+  // First millisecond of column c, consistent with AxisToPixel's rounding.
+  auto column_of = [&](int64_t m) { return static_cast<int64_t>(std::floor((m - axis_min_) * plot.width() / span)); };
+  auto first_of = [&](int64_t c) {
+    int64_t m = static_cast<int64_t>(std::ceil(axis_min_ + c * ms_per_px));
+    while (column_of(m - 1) >= c) --m;
+    while (column_of(m) < c) ++m;
+    return m;
+  };
+  const QRgb rgb = colour.rgb();
+  uchar* const bits = image->bits();
+  const qsizetype stride = image->bytesPerLine();
+  const int y_min = plot.top();
+  const int y_max = plot.top() + plot.height() - 1;
+  bool have_previous = false;
+  int prev_top = 0, prev_bottom = 0;
+  int64_t a = first_of(0);
+  for (int c = 0; c < plot.width(); ++c) {
+    const int64_t b = first_of(c + 1);
+    const int64_t first = a;
+    a = b;
+    int lo, hi;
+    if (!series.Range(first, b, &lo, &hi)) {
+      have_previous = false;
+      continue;
+    }
+    // The column's lowest to highest value, stretched to meet the previous
+    // column as the zig-zag through the pairs would.
+    int y_top = ValueToY(plot, hi);
+    int y_bottom = ValueToY(plot, lo);
+    if (have_previous) {
+      y_top = std::min(y_top, prev_bottom);
+      y_bottom = std::max(y_bottom, prev_top);
+    }
+    prev_top = y_top;
+    prev_bottom = y_bottom;
+    have_previous = true;
+    const int x = plot.left() + c;
+    if (x < 0 || x >= image->width()) continue;
+    uchar* row = bits + std::max(y_top, y_min) * stride + x * 4;
+    for (int y = std::max(y_top, y_min); y <= std::min(y_bottom, y_max); ++y, row += stride) {
+      *reinterpret_cast<QRgb*>(row) = rgb;
+    }
+  }
+}
+
+void CChartCtrl::PaintPolyline(QPainter& p, const QRect& plot, const PeakEnvelope& series, QColor colour) const {
   p.save();
   p.setClipRect(plot);
   p.setPen(QPen(colour, 0));
-  if (ms_per_px > kEnvelopeThreshold) {
-    // One vertical run per pixel column from the column's lowest to highest
-    // value, stretched to meet the previous column as the zig-zag would.
-    std::vector<QLine> lines;
-    lines.reserve(plot.width());
-    bool have_previous = false;
-    int prev_top = 0, prev_bottom = 0;
-    // First millisecond of column c, consistent with AxisToPixel's rounding.
-    auto column_of = [&](int64_t m) {
-      return static_cast<int64_t>(std::floor((m - axis_min_) * plot.width() / span));
-    };
-    auto first_of = [&](int64_t c) {
-      int64_t m = static_cast<int64_t>(std::ceil(axis_min_ + c * ms_per_px));
-      while (column_of(m - 1) >= c) --m;
-      while (column_of(m) < c) ++m;
-      return m;
-    };
-    int64_t a = first_of(0);
-    for (int c = 0; c < plot.width(); ++c) {
-      const int64_t b = first_of(c + 1);
-      const int64_t first = a;
-      a = b;
-      int lo, hi;
-      if (!series.Range(first, b, &lo, &hi)) {
-        have_previous = false;
-        continue;
-      }
-      int y_top = ValueToY(plot, hi);
-      int y_bottom = ValueToY(plot, lo);
-      if (have_previous) {
-        y_top = std::min(y_top, prev_bottom);
-        y_bottom = std::max(y_bottom, prev_top);
-      }
-      lines.emplace_back(plot.left() + c, y_top, plot.left() + c, y_bottom);
-      prev_top = y_top;
-      prev_bottom = y_bottom;
-      have_previous = true;
-    }
-    p.drawLines(lines.data(), static_cast<int>(lines.size()));
-  } else {
-    // Few milliseconds per column: the connected line through every pair.
-    const int64_t first = std::max<int64_t>(0, static_cast<int64_t>(std::floor(axis_min_)) - 1);
-    const int64_t last = std::min<int64_t>(series.Milliseconds(), static_cast<int64_t>(std::ceil(axis_max_)) + 2);
-    std::vector<QPoint> points;
-    points.reserve(2 * std::max<int64_t>(0, last - first));
-    for (int64_t m = first; m < last; ++m) {
-      const int x = AxisToPixel(static_cast<double>(m));
-      points.emplace_back(x, ValueToY(plot, series.MaxAt(m)));
-      points.emplace_back(x, ValueToY(plot, series.MinAt(m)));
-    }
-    if (!points.empty()) p.drawPolyline(points.data(), static_cast<int>(points.size()));
+  const int64_t first = std::max<int64_t>(0, static_cast<int64_t>(std::floor(axis_min_)) - 1);
+  const int64_t last = std::min<int64_t>(series.Milliseconds(), static_cast<int64_t>(std::ceil(axis_max_)) + 2);
+  std::vector<QPoint> points;
+  points.reserve(2 * std::max<int64_t>(0, last - first));
+  for (int64_t m = first; m < last; ++m) {
+    const int x = AxisToPixel(static_cast<double>(m));
+    points.emplace_back(x, ValueToY(plot, series.MaxAt(m)));
+    points.emplace_back(x, ValueToY(plot, series.MinAt(m)));
   }
+  if (!points.empty()) p.drawPolyline(points.data(), static_cast<int>(points.size()));
   p.restore();
 }
 
@@ -190,7 +247,9 @@ void CChartCtrl::PaintSelection(QPainter& p, const QRect& plot) const {
   p.save();
   p.setClipRect(plot);
   p.setCompositionMode(QPainter::RasterOp_NotSourceOrDestination);  // dest | ~colour
-  p.fillRect(QRect(std::min(xs, xe), top + 1, std::abs(xe - xs), bottom - top - 1), kSelectionFill);
+  const int fill_left = std::max(std::min(xs, xe), plot.left());
+  const int fill_right = std::min(std::max(xs, xe), plot.left() + plot.width());
+  if (fill_right > fill_left) p.fillRect(QRect(fill_left, top + 1, fill_right - fill_left, bottom - top - 1), kSelectionFill);
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   VerticalLine(p, xs, top + 1, bottom, kSelectionEdge);
   VerticalLine(p, xe, top + 1, bottom, kSelectionEdge);
@@ -206,7 +265,7 @@ void CChartCtrl::PaintMarkers(QPainter& p, const QRect& plot) const {
     const MarkerRecord m = markers_.At(i);
     const int x = SecondsToPixel(m.position);
     if (x <= plot.left() || x >= right) continue;
-    Triangle(p, QPoint(x, top - 23), QPoint(x - 4, top - 30), QPoint(x + 4, top - 30), kMarkerColour);
+    Triangle(p, x, top - 30, kMarkerColour);  // (x, top - 23), (x -/+ 4, top - 30)
     p.setPen(kMarkerColour);
     DrawTextAt(p, x - 4, top - 44, QString::fromStdString(m.name));
   }
@@ -217,7 +276,7 @@ void CChartCtrl::PaintLoopEdge(QPainter& p, const QRect& plot, int x, QColor col
   const int top = plot.top();
   const int bottom = plot.top() + plot.height();
   VerticalLine(p, x, top, bottom, colour);
-  Triangle(p, QPoint(x, top), QPoint(x - 4, top - 7), QPoint(x + 4, top - 7), colour);
+  Triangle(p, x, top - 7, colour);  // (x, top), (x -/+ 4, top - 7)
   if (name != nullptr) {
     const QString text = QString::fromStdString(*name);
     const QFontMetrics fm = p.fontMetrics();
@@ -227,9 +286,17 @@ void CChartCtrl::PaintLoopEdge(QPainter& p, const QRect& plot, int x, QColor col
   }
 }
 
-void CChartCtrl::PaintLoops(QPainter& p, const QRect& plot) const {
+void CChartCtrl::PaintLoops(QPainter& p, const QRect& plot, std::vector<QRect>* bands) const {
   const int top = plot.top();
   const int bottom = plot.top() + plot.height();
+  const int right = plot.left() + plot.width();
+  // An edge's triangle reaches 4 pixels to each side.
+  auto visible = [&](int x) { return x > plot.left() - 5 && x < right + 5; };
+  // A start left of the plot may still show the end of its name.
+  auto label_visible = [&](int x, const std::string& name) {
+    return x <= plot.left() - 5 && x > plot.left() - 1000 &&
+           x - 4 + p.fontMetrics().horizontalAdvance(QString::fromStdString(name)) > plot.left();
+  };
   p.save();
   p.setClipRect(plot.adjusted(0, -34, 0, 0));
   for (int i = 0; i < loops_.count(); ++i) {
@@ -238,21 +305,36 @@ void CChartCtrl::PaintLoops(QPainter& p, const QRect& plot) const {
     const bool has_end = loop.end >= 0.0;
     const int xs = SecondsToPixel(loop.start);
     const int xe = SecondsToPixel(loop.end);
-    if (has_start) PaintLoopEdge(p, plot, xs, kLoopStartColour, &loop.name);
-    if (has_end) PaintLoopEdge(p, plot, xe, kLoopEndColour, nullptr);
-    if (has_start && has_end && xe > xs + 1) {
-      p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);  // ~(colour ^ dest)
-      p.fillRect(QRect(xs + 1, top, xe - xs - 1, bottom - top), kLoopBandColour);
-      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Loops outside the plot are skipped, not clipped: laying out hundreds
+    // of labels far off-screen costs more than the whole waveform.
+    if (has_start && (visible(xs) || label_visible(xs, loop.name))) PaintLoopEdge(p, plot, xs, kLoopStartColour, &loop.name);
+    if (has_end && visible(xe)) PaintLoopEdge(p, plot, xe, kLoopEndColour, nullptr);
+    const int band_left = std::max(xs + 1, plot.left());
+    const int band_right = std::min(xe, right);
+    if (has_start && has_end && band_right > band_left) {
+      bands->emplace_back(band_left, top, band_right - band_left, bottom - top);
     }
   }
+  p.restore();
+}
+
+void CChartCtrl::PaintPendingLoop(QPainter& p, const QRect& plot) const {
+  const int right = plot.left() + plot.width();
+  auto visible = [&](int x) { return x > plot.left() - 5 && x < right + 5; };
+  auto label_visible = [&](int x, const std::string& name) {
+    return x <= plot.left() - 5 && x > plot.left() - 1000 &&
+           x - 4 + p.fontMetrics().horizontalAdvance(QString::fromStdString(name)) > plot.left();
+  };
+  p.save();
+  p.setClipRect(plot.adjusted(0, -34, 0, 0));
   // The loop being created, while only one of its edges is set.
   const LoopRecord& pending = loops_.pending();
   const bool has_start = pending.start >= 0.0;
   const bool has_end = pending.end >= 0.0;
   if (has_start != has_end) {
-    if (has_start) PaintLoopEdge(p, plot, SecondsToPixel(pending.start), kLoopPendingColour, &pending.name);
-    if (has_end) PaintLoopEdge(p, plot, SecondsToPixel(pending.end), kLoopPendingColour, nullptr);
+    const int x = SecondsToPixel(has_start ? pending.start : pending.end);
+    if (visible(x) || (has_start && label_visible(x, pending.name)))
+      PaintLoopEdge(p, plot, x, kLoopPendingColour, has_start ? &pending.name : nullptr);
   }
   p.restore();
 }
