@@ -21,7 +21,7 @@ void PutU32(unsigned char* p, uint32_t v) {
 }  // namespace
 
 WavWriter::~WavWriter() {
-  if (file_) std::fclose(file_);
+  if (file_ && owns_file_) std::fclose(file_);
 }
 
 bool WavWriter::Fail() {
@@ -30,17 +30,27 @@ bool WavWriter::Fail() {
 }
 
 bool WavWriter::Open(const std::string& path, int channels, int sample_rate, int stream_bits) {
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = nullptr;
+  owns_file_ = true;
+  if (channels <= 0 || channels > 0xFFFF || sample_rate <= 0) return Fail();
+  file_ = std::fopen(path.c_str(), "wb");
+  return Start(channels, sample_rate, stream_bits);
+}
+
+bool WavWriter::OpenStream(FILE* stream, int channels, int sample_rate, int stream_bits) {
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = stream;
+  owns_file_ = false;
+  return Start(channels, sample_rate, stream_bits);
+}
+
+bool WavWriter::Start(int channels, int sample_rate, int stream_bits) {
   failed_ = false;
   data_bytes_ = 0;
   channels_ = channels;
   bits_ = stream_bits == 8 ? 8 : 16;
-  if (channels <= 0 || channels > 0xFFFF || sample_rate <= 0) return Fail();
-  file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) return Fail();
+  if (!file_ || channels <= 0 || channels > 0xFFFF || sample_rate <= 0) return Fail();
 
   static const unsigned char kLead[20] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A',
                                           'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0};
@@ -102,12 +112,16 @@ bool WavWriter::WriteU32At(long offset, uint32_t value) {
 bool WavWriter::Finish() {
   if (!file_) return false;
   bool ok = !failed_ && std::fflush(file_) == 0;
-  long length = ok ? std::ftell(file_) : -1;
-  ok = ok && length >= kWavHeaderBytes &&
-       WriteU32At(4, static_cast<uint32_t>(length - 8)) &&
-       WriteU32At(40, static_cast<uint32_t>(length - kWavHeaderBytes));
-  if (std::ferror(file_)) ok = false;
-  if (std::fclose(file_) != 0) ok = false;
+  if (owns_file_) {
+    long length = ok ? std::ftell(file_) : -1;
+    ok = ok && length >= kWavHeaderBytes &&
+         WriteU32At(4, static_cast<uint32_t>(length - 8)) &&
+         WriteU32At(40, static_cast<uint32_t>(length - kWavHeaderBytes));
+    if (std::ferror(file_)) ok = false;
+    if (std::fclose(file_) != 0) ok = false;
+  } else if (std::ferror(file_)) {
+    ok = false;
+  }
   file_ = nullptr;
   if (!ok) failed_ = true;
   return ok;

@@ -32,6 +32,10 @@ class WavWriter {
   // decoded stream reports: 8 gives 8-bit samples (unsigned, 1 byte), anything
   // else 16-bit samples.
   bool Open(const std::string& path, int channels, int sample_rate, int stream_bits);
+  // Writes the same header to a stream that cannot seek (an encoder's
+  // standard input): the length fields stay 0, which readers of such streams
+  // take as "until the end". The stream is flushed by Finish(), not closed.
+  bool OpenStream(FILE* stream, int channels, int sample_rate, int stream_bits);
   // Appends PCM bytes already in the file's sample format.
   bool Write(const void* data, size_t bytes);
   // Appends float samples (full scale +-1.0, interleaved), converted with
@@ -47,11 +51,13 @@ class WavWriter {
   uint64_t data_bytes() const { return data_bytes_; }
 
  private:
+  bool Start(int channels, int sample_rate, int stream_bits);
   bool WriteRaw(const void* data, size_t bytes);
   bool WriteU32At(long offset, uint32_t value);
   bool Fail();
 
   FILE* file_ = nullptr;
+  bool owns_file_ = true;
   int channels_ = 0;
   int bits_ = 16;
   uint64_t data_bytes_ = 0;

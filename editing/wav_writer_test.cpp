@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,6 +110,29 @@ TEST(WavWriterTest, WriteErrorsAreReported) {
   bool all_ok = true;
   for (int i = 0; i < 4; ++i) all_ok = full.Write(block.data(), block.size()) && all_ok;
   EXPECT_FALSE(all_ok && full.Finish());
+}
+
+TEST(WavWriterTest, StreamsKeepZeroLengthsAndStayOpen) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  FILE* out = fdopen(fds[1], "wb");
+  ASSERT_NE(out, nullptr);
+  WavWriter w;
+  ASSERT_TRUE(w.OpenStream(out, 1, 22050, 16));
+  const int16_t s[] = {7, -7};
+  ASSERT_TRUE(w.Write(s, sizeof s));
+  ASSERT_TRUE(w.Finish());
+  std::fclose(out);  // still the caller's to close
+  std::string d(64, '\0');
+  ssize_t n = read(fds[0], d.data(), d.size());
+  close(fds[0]);
+  ASSERT_EQ(n, 48);
+  d.resize(48);
+  EXPECT_EQ(d.substr(0, 4), "RIFF");
+  EXPECT_EQ(U32(d, 4), 0u);
+  EXPECT_EQ(U32(d, 24), 22050u);
+  EXPECT_EQ(U32(d, 40), 0u);
+  EXPECT_EQ(U16(d, 44), 7u);
 }
 
 }  // namespace
