@@ -289,6 +289,23 @@ TEST(DecodeTest, BadInputGivesErrorCodes) {
     StreamFree(h);
   }
 
+  // Playlists that would make the decoder open other files or addresses
+  // named inside them are refused.
+  const std::string hls = dir + "/playlist.mp3";
+  std::ofstream(hls) << "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:2.5,\n" << Encoded("flac", "")
+                     << "\n#EXT-X-ENDLIST\n";
+  EXPECT_EQ(StreamCreateFile(hls.c_str(), 0, 0, kStreamDecode), 0u);
+  EXPECT_EQ(ErrorGetCode(), kErrorFileForm);
+  const std::string concat = dir + "/list.ogg";
+  std::ofstream(concat) << "ffconcat version 1.0\nfile '" << Encoded("flac", "") << "'\n";
+  EXPECT_EQ(StreamCreateFile(concat.c_str(), 0, 0, kStreamDecode), 0u);
+  EXPECT_EQ(ErrorGetCode(), kErrorFileForm);
+  // A name that looks like an address is still a local file.
+  const std::string colon = dir + "/http:song.m4a";
+  std::filesystem::copy_file(Encoded("m4a", "-c:a aac -b:a 192k"), colon,
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(DecodeAll(colon, kSampleFloat).size(), 110250u * 2);
+
   // The decoder is chosen by content, not by name.
   const std::string wrong = dir + "/really_flac.mp3";
   std::filesystem::copy_file(Encoded("flac", ""), wrong, std::filesystem::copy_options::overwrite_existing);

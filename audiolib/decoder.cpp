@@ -17,9 +17,10 @@ namespace {
 
 bool IsMpegAudio(const std::string& path) {
   AVIOContext* pb = nullptr;
-  if (avio_open(&pb, path.c_str(), AVIO_FLAG_READ) < 0) return false;
+  const std::string url = "file:" + path;
+  if (avio_open(&pb, url.c_str(), AVIO_FLAG_READ) < 0) return false;
   const AVInputFormat* fmt = nullptr;
-  int rc = av_probe_input_buffer2(pb, &fmt, path.c_str(), nullptr, 0, 1 << 20);
+  int rc = av_probe_input_buffer2(pb, &fmt, url.c_str(), nullptr, 0, 1 << 20);
   avio_closep(&pb);
   return rc >= 0 && fmt && std::strcmp(fmt->name, "mp3") == 0;
 }

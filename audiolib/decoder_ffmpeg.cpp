@@ -50,7 +50,8 @@ class FfmpegDecoder : public Decoder {
   }
 
   int Open(const std::string& path) {
-    if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) return kErrorFileForm;
+    url_ = "file:" + path;  // a name such as "http:x.mp3" stays a local file
+    if (!OpenInput(&format_)) return kErrorFileForm;
     if (avformat_find_stream_info(format_, nullptr) < 0) return kErrorFileForm;
     const AVCodec* codec = nullptr;
     stream_index_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
@@ -179,10 +180,28 @@ class FfmpegDecoder : public Decoder {
     return true;
   }
 
+  // Only local files are read, and playlist-like demuxers that would open
+  // further files or network addresses named inside the file are refused.
+  bool OpenInput(AVFormatContext** ctx) {
+    AVDictionary* opts = nullptr;
+    av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    const int rc = avformat_open_input(ctx, url_.c_str(), nullptr, &opts);
+    av_dict_free(&opts);
+    if (rc < 0) return false;
+    static const char* const kRefused[] = {"hls", "concat", "dash", "imf", "sdp", "rtsp", "webm_dash_manifest",
+                                           "image2", "tee", "mpl2", "ffmetadata"};
+    for (const char* name : kRefused) {
+      if (std::strcmp((*ctx)->iformat->name, name) == 0) {
+        avformat_close_input(ctx);
+        return false;
+      }
+    }
+    return true;
+  }
+
   bool ReopenFormat() {
-    const std::string url = format_->url ? format_->url : "";
     AVFormatContext* fresh = nullptr;
-    if (avformat_open_input(&fresh, url.c_str(), nullptr, nullptr) < 0) return false;
+    if (!OpenInput(&fresh)) return false;
     if (avformat_find_stream_info(fresh, nullptr) < 0 ||
         static_cast<unsigned>(stream_index_) >= fresh->nb_streams) {
       avformat_close_input(&fresh);
@@ -359,6 +378,7 @@ class FfmpegDecoder : public Decoder {
                          strcmp(format_->iformat->name, "aac") != 0 && strcmp(format_->iformat->name, "asf") != 0;
   }
 
+  std::string url_;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* codec_ = nullptr;
   AVStream* stream_ = nullptr;

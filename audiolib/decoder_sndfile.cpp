@@ -1,6 +1,9 @@
 // WAV, AIFF and FLAC through libsndfile: exact lengths and seeking.
 #include <sndfile.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "audiolib/audiolib.h"
 #include "audiolib/decoder.h"
 
@@ -69,7 +72,25 @@ class SndfileDecoder : public Decoder {
 
 }  // namespace
 
+// libsndfile also reads Ogg and MPEG files; those go to the other decoders,
+// so only files that start like WAV, RF64, W64, AIFF or FLAC are handed to it.
+bool LooksLikeSndfileFormat(const std::string& path) {
+  unsigned char h[12] = {};
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  const size_t n = std::fread(h, 1, sizeof h, f);
+  std::fclose(f);
+  if (n < 12) return false;
+  auto is = [&](size_t at, const char* tag) { return std::memcmp(h + at, tag, 4) == 0; };
+  return ((is(0, "RIFF") || is(0, "RF64") || is(0, "BW64")) && is(8, "WAVE")) ||
+         (is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"))) || is(0, "fLaC") || is(0, "riff");
+}
+
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path, int* error) {
+  if (!LooksLikeSndfileFormat(path)) {
+    *error = kErrorFileForm;
+    return nullptr;
+  }
   SF_INFO sf{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sf);
   if (!file) {
