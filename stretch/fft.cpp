@@ -37,6 +37,8 @@ bool Fft::Init(int n) {
       tw_im_[s - 1 + j] = Sin(idx);
     }
   }
+  tw_im_neg_.resize(m);
+  for (int i = 0; i < m; ++i) tw_im_neg_[i] = -tw_im_[i];
   re_.assign(m, 0.0f);
   im_.assign(m, 0.0f);
   post_.resize(2 * (m / 2 + 1));
@@ -58,25 +60,79 @@ float Fft::Cos(int i) const {
 
 float Fft::Sin(int i) const { return Cos(i - n_ / 4); }
 
+namespace {
+
+// One radix-2 stage over a block: a +- w x b for s points.
+void Butterflies(float* __restrict ar, float* __restrict ai,
+                 float* __restrict br, float* __restrict bi,
+                 const float* __restrict wr, const float* __restrict wi,
+                 int s) {
+  for (int j = 0; j < s; ++j) {
+    const float c = wr[j], d = wi[j];
+    const float tr = br[j] * c - bi[j] * d;
+    const float ti = br[j] * d + bi[j] * c;
+    const float xr = ar[j], xi = ai[j];
+    ar[j] = xr + tr;
+    ai[j] = xi + ti;
+    br[j] = xr - tr;
+    bi[j] = xi - ti;
+  }
+}
+
+// Two radix-2 stages at once (half-sizes s and 2s) over a block of 4s
+// points: fewer passes over memory.
+void Radix4(float* __restrict r0, float* __restrict i0, float* __restrict r1,
+            float* __restrict i1, float* __restrict r2, float* __restrict i2,
+            float* __restrict r3, float* __restrict i3,
+            const float* __restrict w1r, const float* __restrict w1i,
+            const float* __restrict w2r, const float* __restrict w2i, float sg,
+            int s) {
+  for (int j = 0; j < s; ++j) {
+    const float c1 = w1r[j], d1 = w1i[j];
+    const float t1r = r1[j] * c1 - i1[j] * d1, t1i = r1[j] * d1 + i1[j] * c1;
+    const float t3r = r3[j] * c1 - i3[j] * d1, t3i = r3[j] * d1 + i3[j] * c1;
+    const float b0r = r0[j] + t1r, b0i = i0[j] + t1i;
+    const float b1r = r0[j] - t1r, b1i = i0[j] - t1i;
+    const float b2r = r2[j] + t3r, b2i = i2[j] + t3i;
+    const float b3r = r2[j] - t3r, b3i = i2[j] - t3i;
+    const float c2 = w2r[j], d2 = w2i[j];
+    const float ur = b2r * c2 - b2i * d2, ui = b2r * d2 + b2i * c2;
+    // (sign x i) x w2 x b3
+    const float pr = b3r * c2 - b3i * d2, pi = b3r * d2 + b3i * c2;
+    const float vr = -sg * pi, vi = sg * pr;
+    r0[j] = b0r + ur;
+    i0[j] = b0i + ui;
+    r2[j] = b0r - ur;
+    i2[j] = b0i - ui;
+    r1[j] = b1r + vr;
+    i1[j] = b1i + vi;
+    r3[j] = b1r - vr;
+    i3[j] = b1i - vi;
+  }
+}
+
+}  // namespace
+
 void Fft::Complex(float* data, int sign) const {
   const int m = n_ / 2;
   float* re = re_.data();
   float* im = im_.data();
-  // Gather in bit-reversed order into split real/imaginary arrays, so the
-  // butterflies below run over contiguous memory and vectorise.
-  for (int i = 0; i < m; ++i) {
-    const int j = bitrev_[i];
-    re[i] = data[2 * j];
-    im[i] = data[2 * j + 1];
-  }
   const float sg = static_cast<float>(sign);
   if (m >= 4) {
-    // Stages 1 and 2 together as radix-4 butterflies without multiplies.
+    // Gather in bit-reversed order into split real/imaginary arrays (so the
+    // butterflies below run over contiguous memory and vectorise), doing
+    // the first two stages on the way: points i .. i+3 come from j, j + m/2,
+    // j + m/4 and j + 3m/4 for j the reversal of i.
+    const int h = m / 2, q = m / 4;
     for (int i = 0; i < m; i += 4) {
-      const float ar = re[i] + re[i + 1], ai = im[i] + im[i + 1];
-      const float br = re[i] - re[i + 1], bi = im[i] - im[i + 1];
-      const float cr = re[i + 2] + re[i + 3], ci = im[i + 2] + im[i + 3];
-      const float dr = re[i + 2] - re[i + 3], di = im[i + 2] - im[i + 3];
+      const float* p0 = data + 2 * bitrev_[i];
+      const float* p1 = p0 + 2 * h;
+      const float* p2 = p0 + 2 * q;
+      const float* p3 = p0 + 2 * (h + q);
+      const float ar = p0[0] + p1[0], ai = p0[1] + p1[1];
+      const float br = p0[0] - p1[0], bi = p0[1] - p1[1];
+      const float cr = p2[0] + p3[0], ci = p2[1] + p3[1];
+      const float dr = p2[0] - p3[0], di = p2[1] - p3[1];
       const float er = -sg * di, ei = sg * dr;  // d x (sign x i)
       re[i] = ar + cr;
       im[i] = ai + ci;
@@ -87,31 +143,39 @@ void Fft::Complex(float* data, int sign) const {
       re[i + 3] = br - er;
       im[i + 3] = bi - ei;
     }
-  } else if (m == 2) {
-    const float r0 = re[0], i0 = im[0];
-    re[0] = r0 + re[1];
-    im[0] = i0 + im[1];
-    re[1] = r0 - re[1];
-    im[1] = i0 - im[1];
+  } else {
+    for (int i = 0; i < m; ++i) {
+      re[i] = data[2 * bitrev_[i]];
+      im[i] = data[2 * bitrev_[i] + 1];
+    }
+    if (m == 2) {
+      const float r0 = re[0], i0 = im[0];
+      re[0] = r0 + re[1];
+      im[0] = i0 + im[1];
+      re[1] = r0 - re[1];
+      im[1] = i0 - im[1];
+    }
   }
-  for (int s = 4; s < m; s <<= 1) {
+  const float* twi = sign < 0 ? tw_im_neg_.data() : tw_im_.data();
+  int s = 4;
+  for (; 4 * s <= m; s <<= 2) {
+    const float* w1r = tw_re_.data() + (s - 1);
+    const float* w1i = twi + (s - 1);
+    const float* w2r = tw_re_.data() + (2 * s - 1);
+    const float* w2i = twi + (2 * s - 1);
+    for (int base = 0; base < m; base += 4 * s) {
+      float* r = re + base;
+      float* q = im + base;
+      Radix4(r, q, r + s, q + s, r + 2 * s, q + 2 * s, r + 3 * s, q + 3 * s,
+             w1r, w1i, w2r, w2i, sg, s);
+    }
+  }
+  for (; s < m; s <<= 1) {
     const float* wr = tw_re_.data() + (s - 1);
-    const float* ws = tw_im_.data() + (s - 1);
+    const float* wi = twi + (s - 1);
     for (int base = 0; base < m; base += 2 * s) {
-      float* ar = re + base;
-      float* ai = im + base;
-      float* br = ar + s;
-      float* bi = ai + s;
-      for (int j = 0; j < s; ++j) {
-        const float c = wr[j], d = sg * ws[j];
-        const float tr = br[j] * c - bi[j] * d;
-        const float ti = br[j] * d + bi[j] * c;
-        const float xr = ar[j], xi = ai[j];
-        ar[j] = xr + tr;
-        ai[j] = xi + ti;
-        br[j] = xr - tr;
-        bi[j] = xi - ti;
-      }
+      Butterflies(re + base, im + base, re + base + s, im + base + s, wr, wi,
+                  s);
     }
   }
   for (int i = 0; i < m; ++i) {

@@ -40,6 +40,7 @@ class Fft {
   std::vector<float> quarter_;
   std::vector<int> bitrev_;     // for n/2 complex points
   std::vector<float> tw_re_, tw_im_;  // per stage rows of cos and sin
+  std::vector<float> tw_im_neg_;      // -sin, for the forward sign
   // Split-format work arrays: one object serves one thread.
   mutable std::vector<float> re_, im_;
   std::vector<float> post_;     // real-split twiddles (cos, sin), k < n/4
