@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "app/equalizer_presets.h"
 #include "platform/paths.h"
 #include "platform/profile_file.h"
 #include "platform/ui_services.h"
@@ -47,6 +48,8 @@ bool WriteFirstConfiguration(const std::string& ini_path) {
     if (std::string(key).ends_with("FilePath")) MakeDirs(value);
     ok = WriteProfileString(kConfigSection, key, value, ini_path) && ok;
   }
+  // A few equaliser presets, so a new user does not start with an empty list.
+  ok = WriteStarterEqPresets(ini_path) && ok;
   return ok;
 }
 

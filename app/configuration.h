@@ -18,7 +18,7 @@ inline constexpr char kAacEncoderName[] = "qv3-aacenc";
 // When `ini_path` does not exist at all, writes it with the tool paths (the
 // AAC encoder beside the program) and the five default folders (Project, Audio,
 // Export, Sniffer under the music folder's "Quaverly 3", Temp under the cache
-// folder), creating the folders. A file that exists is never touched, even
+// folder), creating the folders, and the starter equaliser presets. A file that exists is never touched, even
 // when keys are missing. Returns false only when writing failed.
 bool WriteFirstConfiguration(const std::string& ini_path);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "app/app_test_env.h"
+#include "app/equalizer_presets.h"
 #include "app/hyperlink_errors.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
@@ -40,6 +41,7 @@ TEST_F(ConfigurationTest, FirstStartWritesWorkingDefaults) {
   for (const char* name : {"Project", "Audio", "Export", "Sniffer", "Temp"}) {
     EXPECT_TRUE(IsDirectory(DefaultLocation(name))) << name;
   }
+  EXPECT_EQ(LoadEqPresets(Ini()), StarterEqPresets());
 }
 
 TEST_F(ConfigurationTest, ExistingFileIsNeverRewritten) {
