@@ -88,6 +88,10 @@ PlayChannel* MixtimeTarget(AudioHandle h) {
 }
 
 void DeliverSync(const audio_internal::SyncEvent& ev) {
+  if (ev.sync == 0) {  // an auto-free stream has ended
+    StreamFree(ev.channel);
+    return;
+  }
   auto ch = Find(ev.channel);
   if (!ch) return;
   SyncProc proc = nullptr;

@@ -28,7 +28,7 @@
 //   - Syncs without kSyncMixtime are delivered on the library's sync thread
 //     shortly after the position was mixed; there any call is allowed.
 // * Decoding channels (kStreamDecode) run their DSP, effects and syncs on the
-//   thread calling ChannelGetData.
+//   thread calling ChannelGetData. They need no AudioInit; playable streams do.
 // * ChannelStop, ChannelSetPosition, StreamFree, ChannelRemoveDSP/FX/Sync
 //   called from an ordinary thread wait (briefly, a spin of at most one
 //   mixer period) until the mixer no longer touches what they change, so
@@ -85,7 +85,8 @@ uint32_t AudioGetVersion();
 // environment variable QV3_AUDIO_DEVICE=null turns device -1 into the null
 // device for tests and headless runs. freq is the wished mixer rate; a
 // device that refuses it runs at its own default rate and the mixer
-// resamples (AudioGetInfoRate tells the rate in use). flags are ignored.
+// resamples (AudioGetInfoRate tells the rate in use); freq 0 means 44100.
+// flags are ignored.
 // Errors: 14 already, 23 bad device, 3 no driver, 6 format, 1 memory, -1.
 bool AudioInit(int device, uint32_t freq, uint32_t flags);
 // Stops the output and frees every stream, sync, DSP and effect.
@@ -111,7 +112,7 @@ int ErrorGetCode();
 // ---- Flags ----
 inline constexpr uint32_t kSampleFloat = 0x100;        // 32-bit float samples
 inline constexpr uint32_t kStreamPrescan = 0x20000;    // scan the file for exact length/seeking
-inline constexpr uint32_t kStreamAutoFree = 0x40000;   // free when playback ends
+inline constexpr uint32_t kStreamAutoFree = 0x40000;   // playable: freed (by the sync thread) at its end
 inline constexpr uint32_t kStreamDecode = 0x200000;    // decode only (ChannelGetData), never plays
 inline constexpr uint32_t kFxFreeSource = 0x10000;     // TempoCreate: free the source with it
 

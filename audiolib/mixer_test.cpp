@@ -111,6 +111,20 @@ TEST_F(MixerTest, StopDiscardsTheQueuePauseHoldsIt) {
   EXPECT_FLOAT_EQ(out[20], 0.0f);
 }
 
+TEST_F(MixerTest, AutoFreeStreamIsFreedAfterItsEnd) {
+  Init();
+  StreamHandle h = StreamCreatePush(44100, 1, kStreamAutoFree);
+  int16_t s[100] = {};
+  StreamPutData(h, s, sizeof s | kStreamEnd);
+  ChannelPlay(h, false);
+  Advance(50);
+  ChannelInfo info{};
+  EXPECT_TRUE(ChannelGetInfo(h, &info));
+  Advance(100);
+  EXPECT_FALSE(ChannelGetInfo(h, &info));
+  EXPECT_EQ(ErrorGetCode(), kErrorHandle);
+}
+
 TEST_F(MixerTest, PartialFramesAreHeldBackUntilComplete) {
   Init();
   StreamHandle h = StreamCreatePush(44100, 2, 0);

@@ -555,7 +555,11 @@ uint32_t PlayChannel::Pull(float* dst, uint32_t frames) {
     if (n == 0) {
       if (ended) {
         uint32_t expected = kActivePlaying;
-        if (state_.compare_exchange_strong(expected, kActiveStopped)) FireEndSyncs();
+        if (state_.compare_exchange_strong(expected, kActiveStopped)) {
+          FireEndSyncs();
+          // Freed by the sync thread: the mixer cannot free anything.
+          if (flags_ & kStreamAutoFree) mixer_->PostSync(SyncEvent{handle_, 0, 0});
+        }
       }
       break;
     }

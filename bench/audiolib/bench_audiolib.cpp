@@ -109,7 +109,11 @@ void BenchMixer() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--mixer-only") {
+    BenchMixer();
+    return 0;
+  }
   char tmpl[] = "/tmp/qv3_bench_audiolib_XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
   const std::string dir = tmpl;
