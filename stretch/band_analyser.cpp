@@ -22,13 +22,24 @@ namespace {
 inline float AtanCheap(float y, float x) {
   const float pi = static_cast<float>(M_PI);
   const float ax = std::fabs(x), ay = std::fabs(y);
-  const float mx = std::max(ax, ay), mn = std::min(ax, ay);
-  const float z = mx > 0.0f ? mn / mx : 0.0f;
+  const float mx = ax > ay ? ax : ay, mn = ax > ay ? ay : ax;
+  const float z = mn / (mx + 1e-30f);
   float a = z / (1.0f + 0.28f * z * z);
   a = ay >= ax ? pi / 2 - a : a;
   a = x < 0.0f ? pi - a : a;
   a = y < 0.0f ? -a : a;
   return mx > 0.0f ? a : 0.0f;
+}
+
+// Magnitude (2 |X|) and cheap phase of bins 1 .. half-1 of a packed
+// spectrum.
+void MagPhaseCheap(const float* __restrict s, float* __restrict mg,
+                   float* __restrict ph, int half) {
+  for (int k = 1; k < half; ++k) {
+    const float re = s[2 * k], im = s[2 * k + 1];
+    mg[k] = 2.0f * std::sqrt(re * re + im * im);
+    ph[k] = AtanCheap(im, re);
+  }
 }
 
 }  // namespace
@@ -255,11 +266,7 @@ double BandAnalyser::Analyse(const float* const* frames, double hop,
         ph[k] = std::atan2(im, re);
       }
     } else {
-      for (int k = 1; k < half_; ++k) {
-        const float re = s[2 * k], im = s[2 * k + 1];
-        mg[k] = 2.0f * std::sqrt(re * re + im * im);
-        ph[k] = AtanCheap(im, re);
-      }
+      MagPhaseCheap(s, mg, ph, half_);
     }
   }
   if (band_switch_) return 1.0;
