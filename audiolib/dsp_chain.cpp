@@ -4,6 +4,10 @@
 #include <cmath>
 #include <complex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "audiolib/sample_convert.h"
 
 namespace qv3::audio_internal {
@@ -93,6 +97,40 @@ void ParamEq::ProcessCascade(ParamEq* const* bands, int count, float* data, uint
     }
   }
   if (n == 0) return;
+#if defined(__SSE2__)
+  // Left and right share one SSE register per state: half the instructions
+  // of two scalar cascades. Denormals flushed while the block runs.
+  const unsigned int saved_csr = _mm_getcsr();
+  _mm_setcsr(saved_csr | 0x8040);
+  __m128 b0[kMax], b1[kMax], b2[kMax], a1[kMax], a2[kMax], z1[kMax], z2[kMax];
+  for (int k = 0; k < n; ++k) {
+    const Coefs& c = active[k]->coefs_;
+    b0[k] = _mm_set1_ps(c.b0), b1[k] = _mm_set1_ps(c.b1), b2[k] = _mm_set1_ps(c.b2);
+    a1[k] = _mm_set1_ps(c.a1), a2[k] = _mm_set1_ps(c.a2);
+    z1[k] = _mm_setr_ps(active[k]->z1_[0], active[k]->z1_[1], 0.0f, 0.0f);
+    z2[k] = _mm_setr_ps(active[k]->z2_[0], active[k]->z2_[1], 0.0f, 0.0f);
+  }
+  for (uint32_t i = 0; i < frames; ++i) {
+    double* frame = reinterpret_cast<double*>(data + 2 * i);
+    __m128 x = _mm_castpd_ps(_mm_load_sd(frame));
+    for (int k = 0; k < n; ++k) {
+      const __m128 y = _mm_add_ps(_mm_mul_ps(b0[k], x), z1[k]);
+      z1[k] = _mm_add_ps(_mm_sub_ps(_mm_mul_ps(b1[k], x), _mm_mul_ps(a1[k], y)), z2[k]);
+      z2[k] = _mm_sub_ps(_mm_mul_ps(b2[k], x), _mm_mul_ps(a2[k], y));
+      x = y;
+    }
+    _mm_store_sd(frame, _mm_castps_pd(x));
+  }
+  _mm_setcsr(saved_csr);
+  auto tidy = [](float z) { return (!(std::fabs(z) < 1e6f) || std::fabs(z) < 1e-20f) ? 0.0f : z; };
+  for (int k = 0; k < n; ++k) {
+    alignas(16) float v1[4], v2[4];
+    _mm_store_ps(v1, z1[k]);
+    _mm_store_ps(v2, z2[k]);
+    active[k]->z1_[0] = tidy(v1[0]), active[k]->z1_[1] = tidy(v1[1]);
+    active[k]->z2_[0] = tidy(v2[0]), active[k]->z2_[1] = tidy(v2[1]);
+  }
+#else
   float b0[kMax], b1[kMax], b2[kMax], a1[kMax], a2[kMax];
   float zl1[kMax], zl2[kMax], zr1[kMax], zr2[kMax];
   for (int k = 0; k < n; ++k) {
@@ -121,6 +159,7 @@ void ParamEq::ProcessCascade(ParamEq* const* bands, int count, float* data, uint
     active[k]->z1_[0] = tidy(zl1[k]), active[k]->z2_[0] = tidy(zl2[k]);
     active[k]->z1_[1] = tidy(zr1[k]), active[k]->z2_[1] = tidy(zr2[k]);
   }
+#endif
 }
 
 void ParamEq::Process(float* data, uint32_t frames, uint32_t channels, uint32_t rate) {

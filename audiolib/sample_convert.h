@@ -8,6 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qv3::audio_internal {
 
 inline int16_t FloatToInt16(float v) {
@@ -22,7 +26,23 @@ inline int16_t FloatToInt16(float v) {
 inline float Int16ToFloat(int16_t v) { return static_cast<float>(v) * (1.0f / 32768.0f); }
 
 inline void FloatToInt16(const float* in, int16_t* out, size_t n) {
-  for (size_t i = 0; i < n; ++i) out[i] = FloatToInt16(in[i]);
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Eight at a time: NaN masked to 0, clamped in float, rounded, packed.
+  const __m128 scale = _mm_set1_ps(32768.0f);
+  const __m128 hi = _mm_set1_ps(32767.0f);
+  const __m128 lo = _mm_set1_ps(-32768.0f);
+  for (; i + 8 <= n; i += 8) {
+    __m128 a = _mm_mul_ps(_mm_loadu_ps(in + i), scale);
+    __m128 b = _mm_mul_ps(_mm_loadu_ps(in + i + 4), scale);
+    a = _mm_and_ps(a, _mm_cmpeq_ps(a, a));
+    b = _mm_and_ps(b, _mm_cmpeq_ps(b, b));
+    a = _mm_max_ps(_mm_min_ps(a, hi), lo);
+    b = _mm_max_ps(_mm_min_ps(b, hi), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+  }
+#endif
+  for (; i < n; ++i) out[i] = FloatToInt16(in[i]);
 }
 
 inline void Int16ToFloat(const int16_t* in, float* out, size_t n) {
