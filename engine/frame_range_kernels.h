@@ -10,12 +10,12 @@
 // the source simply ends early. The kernels show nothing; the caller turns the
 // result into its message.
 //
-// Frames that are scaled travel as 64-bit floats; integer PCM (8/16/24/32-bit,
-// also in FLAC) is read and written un-normalised, so values come back exactly
-// as they went in (u-law and a-law round-trip exactly normalised). Frames outside the edited
-// range pass through as left-justified ints (PCM) or floats (float files) and
-// come out bit-identical. Values beyond the format's range (gain above 1)
-// clip instead of wrapping around.
+// Samples are scaled in 64-bit floats. Integer PCM (8/16/24/32-bit, also in
+// FLAC) is read and written through libsndfile's int interface and rounded to
+// nearest at the file's own resolution, or un-normalised where doubles cross
+// libsndfile, so values come back exactly as they went in; frames outside the
+// edited range come out bit-identical in every format. Values beyond the
+// format's range (gain above 1) clip instead of wrapping around.
 //
 // Every read, write and the final close are checked: a full disk gives
 // kKernelWriteError even when it strikes while the file is being finished.
@@ -59,7 +59,8 @@ int PasteFrames(const std::string& source, const std::string& destination,
 // then the rest of the source. The silence is written in whole chunks.
 int InsertSilence(const std::string& source, const std::string& destination, int64_t position,
                   int64_t count);
-// Frames first..last multiplied by gain (0.0 silences them exactly).
+// Frames first..last multiplied by gain (0.0 silences them exactly; NaN
+// counts as 0.0).
 int ChangeGain(const std::string& source, const std::string& destination, double gain,
                int64_t first, int64_t last);
 // A linear ramp over first..last advancing per sample in interleaved order:

@@ -253,6 +253,29 @@ TEST_F(KernelTest, GainAboveOneClipsInsteadOfWrapping) {
   EXPECT_EQ(ReadInts(Path("g.wav")), (Frames{32767 << 16, -32768 * 65536, 200 << 16}));
 }
 
+TEST_F(KernelTest, ScaledSamplesRoundToNearestAtTheFileResolution) {
+  // Ties go to even; nothing drifts downward.
+  WriteInts(Path("s16.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1,
+            {3 << 16, -3 * 65536, 5 << 16, 101 << 16, -101 * 65536});
+  ASSERT_EQ(ChangeGain(Path("s16.wav"), Path("g16.wav"), 0.5, 0, 4), kKernelDone);
+  EXPECT_EQ(ReadInts(Path("g16.wav")),
+            (Frames{2 << 16, -2 * 65536, 2 << 16, 50 << 16, -50 * 65536}));
+  WriteInts(Path("s24.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, {1001 << 8, -8388608 * 256});
+  ASSERT_EQ(ChangeGain(Path("s24.wav"), Path("g24.wav"), 0.25, 0, 1), kKernelDone);
+  EXPECT_EQ(ReadInts(Path("g24.wav")), (Frames{250 << 8, -2097152 * 256}));
+  WriteInts(Path("s8.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, {127 << 24, -128 * (1 << 24)});
+  ASSERT_EQ(ChangeGain(Path("s8.wav"), Path("g8.wav"), 1.5, 0, 1), kKernelDone);
+  EXPECT_EQ(ReadInts(Path("g8.wav")), (Frames{127 << 24, -128 * (1 << 24)}));
+}
+
+TEST_F(KernelTest, NonFiniteGainGivesSilenceOrFullScale) {
+  WriteInts(Path("s.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, {0, 5 << 16, -5 * 65536});
+  ASSERT_EQ(ChangeGain(Path("s.wav"), Path("n.wav"), std::nan(""), 0, 2), kKernelDone);
+  EXPECT_EQ(ReadInts(Path("n.wav")), (Frames{0, 0, 0}));
+  ASSERT_EQ(ChangeGain(Path("s.wav"), Path("i.wav"), HUGE_VAL, 0, 2), kKernelDone);
+  EXPECT_EQ(ReadInts(Path("i.wav")), (Frames{0, 32767 << 16, -32768 * 65536}));
+}
+
 // --- Edge cases of ranges and positions -----------------------------------
 
 TEST_F(KernelTest, RangeEdges) {
