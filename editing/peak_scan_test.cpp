@@ -1,7 +1,11 @@
 #include "editing/peak_scan.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -223,6 +227,95 @@ TEST(PeakScanTest, ProgressTextAfterThe999thPairAndEvery1000After) {
   MemorySource exactly(std::vector<float>(999, 0.0f));
   ASSERT_TRUE(ScanPeaks(exactly, 1, 1000, &peaks));
   EXPECT_THAT(ui2->status_texts, ::testing::ElementsAre("Scanning Peaks... 0:01"));
+}
+
+// ---- Through the audio library's float decoding stream ----
+
+bool WriteWav16(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
+  auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
+  const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+  std::fwrite("RIFF", 1, 4, f);
+  u32(36 + data);
+  std::fwrite("WAVEfmt ", 1, 8, f);
+  u32(16);
+  u16(1);
+  u16(static_cast<uint16_t>(channels));
+  u32(static_cast<uint32_t>(rate));
+  u32(static_cast<uint32_t>(rate * channels * 2));
+  u16(static_cast<uint16_t>(channels * 2));
+  u16(16);
+  std::fwrite("data", 1, 4, f);
+  u32(data);
+  std::fwrite(samples.data(), 2, samples.size(), f);
+  return std::fclose(f) == 0;
+}
+
+class AudiolibPeakScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("qv3_peak_scan_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    ASSERT_TRUE(AudioInit(0, 44100, 0));
+  }
+  void TearDown() override {
+    AudioFree();
+    std::filesystem::remove_all(dir_);
+  }
+  StreamHandle Open(const std::vector<int16_t>& samples, int rate, int channels) {
+    const std::string path = (dir_ / ("song" + std::to_string(files_++) + ".wav")).string();
+    if (!WriteWav16(path, samples, rate, channels)) return 0;
+    return StreamCreateFile(path.c_str(), 0, 0, kStreamDecode | kSampleFloat);
+  }
+  std::filesystem::path dir_;
+  int files_ = 0;
+};
+
+TEST_F(AudiolibPeakScanTest, MonoSquareWaveAndStereoChannelsFromAWav) {
+  ScopedRecordingUi ui;
+  // 2.5 s mono at 44.1 kHz: 10 ms at +0.5, 10 ms at -0.5 (441 samples each).
+  std::vector<int16_t> mono(110250);
+  for (size_t k = 0; k < mono.size(); ++k) mono[k] = (k / 441) % 2 == 0 ? 16384 : -16384;
+  const StreamHandle m = Open(mono, 44100, 1);
+  ASSERT_NE(m, 0u) << ErrorGetCode();
+  ChannelGetData(m, std::vector<float>(1000).data(), 4000 | kDataFloat);  // not at 0 before
+  PeakSet peaks;
+  ASSERT_TRUE(ScanChannelPeaks(m, &peaks));
+  EXPECT_EQ(peaks.value_count, 5000);
+  EXPECT_EQ(ChannelGetPosition(m, kPosByte), 0u);
+  EXPECT_EQ(peaks.left[2 * 3], 16384);
+  EXPECT_EQ(peaks.left[2 * 3 + 1], 16384);
+  EXPECT_EQ(peaks.left[2 * 13], -16384);
+  EXPECT_EQ(peaks.left[2 * 2499 + 1], -16384);
+  StreamFree(m);
+
+  std::vector<int16_t> stereo;
+  for (int f = 0; f < 30000; ++f) {
+    stereo.push_back(8192);
+    stereo.push_back(-16384);
+  }
+  const StreamHandle s = Open(stereo, 44100, 2);
+  ASSERT_NE(s, 0u);
+  ASSERT_TRUE(ScanChannelPeaks(s, &peaks));
+  EXPECT_EQ(peaks.value_count, 2 * 681);  // 30000 / 44.1 = 680.3 milliseconds
+  for (int i = 0; i < peaks.value_count; ++i) {
+    ASSERT_EQ(peaks.left[i], 8192) << i;
+    ASSERT_EQ(peaks.right[i], -16384) << i;
+  }
+  StreamFree(s);
+  EXPECT_THAT(ui->status_texts, ::testing::ElementsAre("Scanning Peaks... 0:01", "Scanning Peaks... 0:02"));
+}
+
+TEST_F(AudiolibPeakScanTest, SixChannelsAreRefused) {
+  ScopedRecordingUi ui;
+  const StreamHandle h = Open(std::vector<int16_t>(6 * 4410, 1000), 44100, 6);
+  ASSERT_NE(h, 0u) << ErrorGetCode();
+  PeakSet peaks;
+  EXPECT_FALSE(ScanChannelPeaks(h, &peaks));
+  EXPECT_EQ(peaks.value_count, 0);
+  StreamFree(h);
 }
 
 }  // namespace

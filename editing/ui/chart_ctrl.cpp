@@ -181,6 +181,19 @@ bool CChartCtrl::SetSelectedItem(int kind, int index) {
   return true;
 }
 
+bool CChartCtrl::SelectItemAt(QPoint point) {
+  const ChartHit hit = HitTest(point);
+  switch (hit.kind) {
+    case ChartHit::kMarker:
+      return SetSelectedItem(kItemMarker, hit.index);
+    case ChartHit::kLoopStart:
+    case ChartHit::kLoopEnd:
+      return SetSelectedItem(kItemLoop, hit.index);
+    default:
+      return SetSelectedItem(-1, -1);
+  }
+}
+
 // -------------------------------------------------------------- geometry
 
 QRect CChartCtrl::PlotRect() const {

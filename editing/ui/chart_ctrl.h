@@ -126,6 +126,9 @@ class CChartCtrl : public QWidget {
   // The item under the pointer (kind kItemMarker / kItemLoop, or -1); a loop
   // shows its details box. Returns whether it changed.
   bool SetSelectedItem(int kind, int index);
+  // The pointer-moved rule: the marker or loop under `point` (or none)
+  // becomes the selected item. Returns whether it changed.
+  bool SelectItemAt(QPoint point);
   int SelectedKind() const { return selected_kind_; }
   int SelectedIndex() const { return selected_index_; }
 

@@ -252,6 +252,17 @@ TEST_F(ChartCtrlTest, HitTestFindsItemsAndStrips) {
   EXPECT_EQ(view_.HitTest(QPoint(xs + 10, bottom_ + 4)).kind, ChartHit::kTimeStrip);
   EXPECT_EQ(view_.HitTest(QPoint(2, top_ + 50)).kind, ChartHit::kNone);
   EXPECT_EQ(view_.HitTest(QPoint(xs + 10, 199)).kind, ChartHit::kNone);  // scroll bar
+
+  // The pointer-moved rule picks the item under the pointer.
+  EXPECT_TRUE(view_.SelectItemAt(QPoint(xe, top_ - 2)));
+  EXPECT_EQ(view_.SelectedKind(), kItemLoop);
+  EXPECT_EQ(view_.SelectedIndex(), 0);
+  EXPECT_FALSE(view_.SelectItemAt(QPoint(xs, top_ - 2)));  // the same loop
+  EXPECT_TRUE(view_.SelectItemAt(QPoint(xm, top_ - 25)));
+  EXPECT_EQ(view_.SelectedKind(), kItemMarker);
+  EXPECT_TRUE(view_.SelectItemAt(QPoint(xs + 10, top_ + 50)));
+  EXPECT_EQ(view_.SelectedKind(), -1);
+  EXPECT_EQ(view_.SelectedIndex(), -1);
 }
 
 TEST_F(ChartCtrlTest, LoopDetailsLinesAndBox) {

@@ -164,7 +164,7 @@ void CChartCtrl::PaintAxisLabels(QPainter& p, const QRect& plot) const {
     VerticalLine(p, x, bottom, bottom + 3, kTickColour);
     const QString text = TimeLabel(t, interval);
     const int w = p.fontMetrics().horizontalAdvance(text);
-    DrawTextAt(p, x - w / 2, bottom + 3, text);
+    DrawTextAt(p, std::clamp(x - w / 2, 0, std::max(0, width() - w)), bottom + 3, text);
   }
   p.restore();
 }
