@@ -1,6 +1,6 @@
 // Broadband onset finder working ahead of the analysis on the input itself:
-// the energy of the first difference (which weights high frequencies, where
-// attacks are broadband and steady tones are weak) in short segments,
+// the energy of the second difference (which weights high frequencies,
+// where attacks are broadband and steady tones are weak) in short segments,
 // against the mean of the segments before. A vibrato partial moving between
 // bins changes almost none of this energy; a hit or a plucked note does.
 #ifndef QV3_STRETCH_ONSET_DETECTOR_H_
@@ -32,7 +32,7 @@ class OnsetDetector {
   int64_t scanned_ = 0;  // next segment start
   std::vector<std::vector<float>> buf_;
   std::vector<float*> ptr_;
-  std::vector<float> last_;
+  std::vector<float> last_, last2_;  // previous two samples per channel
   std::vector<double> hist_;  // ring of recent segment energies
   int hist_count_ = 0, hist_pos_ = 0;
   int refractory_ = 0;
