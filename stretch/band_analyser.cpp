@@ -42,6 +42,50 @@ void MagPhaseCheap(const float* __restrict s, float* __restrict mg,
   }
 }
 
+void RotateBins(float* __restrict s, const float* __restrict cr,
+                const float* __restrict sr, int half) {
+  for (int k = 1; k < half; ++k) {
+    const float re = s[2 * k], im = s[2 * k + 1];
+    s[2 * k] = re * cr[k] - im * sr[k];
+    s[2 * k + 1] = re * sr[k] + im * cr[k];
+  }
+}
+
+// acc = c x frame x scale + (1 - c) x acc
+void Crossfade(float* __restrict a, const float* __restrict frame,
+               const float* __restrict c, float scale, int from, int to) {
+  for (int i = from; i < to; ++i) {
+    a[i] = c[i] * frame[i] * scale + (1.0f - c[i]) * a[i];
+  }
+}
+
+// acc += w x frame x scale
+void AddWeighted(float* __restrict a, const float* __restrict frame,
+                 const float* __restrict w, float scale, int from, int to) {
+  for (int i = from; i < to; ++i) a[i] += scale * w[i] * frame[i];
+}
+
+void WindowHalf(float* __restrict dst, const float* __restrict x,
+                const float* __restrict w, int n) {
+  for (int i = 0; i < n; ++i) dst[i] = x[i] * w[i];
+}
+
+// msum = a (+ b); smooth = (2 smooth + msum) / 3; returns the sum of msum.
+double SumAndSmooth(const float* __restrict a, const float* __restrict b,
+                    float* __restrict msum, float* __restrict smooth, int n) {
+  if (b != nullptr) {
+    for (int k = 0; k < n; ++k) msum[k] = a[k] + b[k];
+  } else {
+    for (int k = 0; k < n; ++k) msum[k] = a[k];
+  }
+  for (int k = 0; k < n; ++k) {
+    smooth[k] = (2.0f * smooth[k] + msum[k]) * (1.0f / 3.0f);
+  }
+  double total = 0.0;
+  for (int k = 0; k < n; ++k) total += msum[k];
+  return total;
+}
+
 }  // namespace
 
 float FastAtan2(float y, float x) {
@@ -210,9 +254,38 @@ void BandAnalyser::FindPeaks() {
   // locked phases too, so high partials survive stretching.
   for (int k = 1; k < half_; ++k) {
     const float v = m[k] - 0.001f;
-    if (v > m[k - 1] && v > m[k + 1]) peaks_.push_back(k);
+    if (v > m[k - 1] && v > m[k + 1]) {
+      peaks_.push_back(k);
+      ++k;  // the next bin cannot be a peak as well
+    }
   }
   peaks_.push_back(half_);
+  // A weak peak (below the mean magnitude) within a few bins of a strong
+  // one is a side lobe of it, not a partial: it joins the strong peak's
+  // region and turns with it. Taking its own analysis phase there would
+  // scatter the side lobes and leave a floor of artefacts around every
+  // partial. Weak peaks away from strong ones keep their analysis phase.
+  const int reach = std::max(2, n_ / 512);
+  size_t kept = 0;
+  int last_strong = -1 << 20;
+  for (size_t j = 0; j < peaks_.size(); ++j) {
+    const int k = peaks_[j];
+    if (m[k] >= mean_) {
+      last_strong = k;
+      peaks_[kept++] = k;
+      continue;
+    }
+    int next_strong = 1 << 20;
+    for (size_t i = j + 1; i < peaks_.size() && peaks_[i] - k <= reach; ++i) {
+      if (m[peaks_[i]] >= mean_) {
+        next_strong = peaks_[i];
+        break;
+      }
+    }
+    if (k - last_strong > reach && next_strong - k > reach) peaks_[kept++] = k;
+  }
+  peaks_.resize(kept);
+  if (peaks_.empty()) peaks_.push_back(0);
   bounds_.push_back(0);
   for (size_t j = 1; j < peaks_.size(); ++j) {
     const int a = peaks_[j - 1], b = peaks_[j];
@@ -230,7 +303,6 @@ void BandAnalyser::FindPeaks() {
 
 double BandAnalyser::Analyse(const float* const* frames, double hop,
                              bool onset, double anchor_shift) {
-  const int mask = n_ - 1;
   for (int c = 0; c < channels_; ++c) {
     float* s = spec_[c].data();
     const float* x = frames[c];
@@ -239,10 +311,8 @@ double BandAnalyser::Analyse(const float* const* frames, double hop,
       continue;
     }
     // Window and rotate by n/2 so the frame centre is time zero.
-    for (int i = 0; i < n_; ++i) {
-      const int j = (i + half_) & mask;
-      s[i] = x[j] * hann_norm_[j];
-    }
+    WindowHalf(s, x + half_, hann_norm_.data() + half_, half_);
+    WindowHalf(s + half_, x, hann_norm_.data(), half_);
     analysis_fft_->Forward(s);
     if (masked_) {
       s[0] *= mask_[0];
@@ -271,14 +341,9 @@ double BandAnalyser::Analyse(const float* const* frames, double hop,
   }
   if (band_switch_) return 1.0;
 
-  double total = 0;
-  for (int k = 0; k <= half_; ++k) {
-    float v = mag_[0][k];
-    for (int c = 1; c < channels_; ++c) v += mag_[c][k];
-    msum_[k] = v;
-    smooth_[k] = (2.0f * smooth_[k] + v) / 3.0f;
-    total += v;
-  }
+  const double total =
+      SumAndSmooth(mag_[0].data(), channels_ > 1 ? mag_[1].data() : nullptr,
+                   msum_.data(), smooth_.data(), half_ + 1);
   mean_ = total / (half_ + 1);
   onset_ = onset;
   FindPeaks();
@@ -322,7 +387,6 @@ double BandAnalyser::Analyse(const float* const* frames, double hop,
 
 
 void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
-  const int mask = n_ - 1;
   if (!band_switch_) {
     // Phase rotation per peak: the synthesis phase advances by the true
     // frequency over the synthesis hop; weak peaks and peaks at a confirmed
@@ -360,14 +424,11 @@ void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
     } else {
       s[0] *= cos_rot_[0] >= 0 ? 1.0f : -1.0f;
       s[1] *= cos_rot_[half_] >= 0 ? 1.0f : -1.0f;
-      for (int k = 1; k < half_; ++k) {
-        const float re = s[2 * k], im = s[2 * k + 1];
-        const float cr = cos_rot_[k], sr = sin_rot_[k];
-        s[2 * k] = re * cr - im * sr;
-        s[2 * k + 1] = re * sr + im * cr;
-      }
+      RotateBins(s, cos_rot_.data(), sin_rot_.data(), half_);
       synthesis_fft_->Inverse(s);
-      for (int i = 0; i < n_; ++i) frame[i] = s[(i + half_) & mask];
+      // Undo the zero-phase rotation: swap the halves.
+      std::memcpy(frame, s + half_, sizeof(float) * half_);
+      std::memcpy(frame + half_, s, sizeof(float) * half_);
     }
     float* a = acc_[c].data();
     if (overlap_ == Overlap::kCrossfade) {
@@ -375,20 +436,17 @@ void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
       if (first_frame_) {
         for (int i = 0; i < half_; ++i) a[i] = frame[i] * scale;
       }
-      for (int i = from; i < n_; ++i) {
-        const float cw = hann_[i];
-        a[i] = cw * frame[i] * scale + (1.0f - cw) * a[i];
-      }
+      Crossfade(a, frame, hann_.data(), scale, from, n_);
     } else if (overlap_ == Overlap::kOla) {
-      for (int i = 0; i < n_; ++i) a[i] += scale * hann_[i] * frame[i];
+      AddWeighted(a, frame, hann_.data(), scale, 0, n_);
     } else {
       const float wgt = (band_switch_ ? 1.0f : 0.25f) * scale;
       if (first_frame_) {
         const float mid = bh_norm_[half_];
         for (int i = 0; i < half_; ++i) a[i] += wgt * mid * frame[i];
-        for (int i = half_; i < n_; ++i) a[i] += wgt * bh_norm_[i] * frame[i];
+        AddWeighted(a, frame, bh_norm_.data(), wgt, half_, n_);
       } else {
-        for (int i = 0; i < n_; ++i) a[i] += wgt * bh_norm_[i] * frame[i];
+        AddWeighted(a, frame, bh_norm_.data(), wgt, 0, n_);
       }
     }
     float* o = out[c];

@@ -169,7 +169,12 @@ double OffPartialFloor(const std::vector<float>& x, size_t from,
   f.Init(len);
   std::vector<float> b(len + 16);
   for (int i = 0; i < len; ++i) {
-    b[i] = x[from + i] * static_cast<float>(0.5 - 0.5 * std::cos(2 * M_PI * i / len));
+    // Blackman-Harris: side lobes below -92 dB, so the window itself adds
+    // no floor of its own.
+    const double t = 2 * M_PI * i / len;
+    const double w = 0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) -
+                     0.01168 * std::cos(3 * t);
+    b[i] = x[from + i] * static_cast<float>(w);
   }
   f.Forward(b.data());
   double on = 0, off = 0;
@@ -342,6 +347,10 @@ int main(int argc, char** argv) {
   const bool fft_only = argc > 1 && std::string(argv[1]) == "--fft";
   if (fft_only) {
     CompareFft();
+    return 0;
+  }
+  if (argc > 1 && std::string(argv[1]) == "--trig") {
+    CheapTrigCost();
     return 0;
   }
   const std::string dir =
