@@ -251,25 +251,23 @@ class SoundFile {
 
 constexpr int64_t kToEnd = -1;
 
-// The chunk buffer of one call: 10000 frames of doubles for the frames that
-// are scaled, and, for the frames that pass through untouched, the same in
-// the cheapest exact type (left-justified ints for PCM, floats for float
-// files), allocated only when used.
+// The chunk buffer of one call, 10000 frames in the sample type a phase
+// needs: left-justified ints for PCM, floats for untouched float frames,
+// doubles otherwise. Each is allocated on first use and then reused.
 class Chunk {
  public:
-  explicit Chunk(int channels)
-      : samples_(static_cast<size_t>(kKernelChunkFrames) * channels), doubles_(samples_) {}
-  double* doubles() { return doubles_.data(); }
-  int* ints() {
-    if (ints_.empty()) ints_.resize(samples_);
-    return ints_.data();
-  }
-  float* floats() {
-    if (floats_.empty()) floats_.resize(samples_);
-    return floats_.data();
-  }
+  explicit Chunk(int channels) : samples_(static_cast<size_t>(kKernelChunkFrames) * channels) {}
+  double* doubles() { return Get(doubles_); }
+  int* ints() { return Get(ints_); }
+  float* floats() { return Get(floats_); }
 
  private:
+  template <typename T>
+  T* Get(std::vector<T>& v) {
+    if (v.empty()) v.resize(samples_);
+    return v.data();
+  }
+
   size_t samples_;
   std::vector<double> doubles_;
   std::vector<int> ints_;
