@@ -27,8 +27,10 @@ bool ExtensionIn(const std::string& path, const std::array<std::string_view, N>&
   return std::find(list.begin(), list.end(), ext) != list.end();
 }
 
-constexpr std::array<std::string_view, 10> kAudioExtensions = {
-    "wav", "mp3", "aac", "mp4", "m4a", "mp1", "aif", "wma", "ogg", "cda"};
+// FLAC, Opus and the AIFF spellings decode through the same libraries.
+constexpr std::array<std::string_view, 14> kAudioExtensions = {
+    "wav", "mp3", "aac", "mp4", "m4a", "mp1", "aif", "wma", "ogg", "cda",
+    "flac", "opus", "aiff", "aifc"};
 constexpr std::array<std::string_view, 7> kVideoExtensions = {"avi", "m4v", "mpg", "mov",
                                                               "flv", "wmv", "rm"};
 

@@ -26,7 +26,8 @@ std::string PathExtension(const std::string& path);
 // File type classes, tested on the lower-cased extension. "mp4" counts as
 // audio, which callers test before video.
 bool IsWavFile(const std::string& path);    // "wav"
-bool IsAudioFile(const std::string& path);  // wav mp3 aac mp4 m4a mp1 aif wma ogg cda
+// wav mp3 aac mp4 m4a mp1 aif wma ogg cda flac opus aiff aifc
+bool IsAudioFile(const std::string& path);
 bool IsVideoFile(const std::string& path);  // avi m4v mpg mov flv wmv rm
 
 }  // namespace qv3
