@@ -147,9 +147,15 @@ inline double Db(double ratio) { return 20.0 * std::log10(std::max(ratio, 1e-12)
 inline std::complex<double> Probe(const std::vector<float>& x, int64_t from,
                                   int len, double hz, double rate) {
   std::complex<double> s = 0;
+  const std::complex<double> step = std::polar(1.0, -2 * M_PI * hz / rate);
+  std::complex<double> rot = std::polar(1.0, -2 * M_PI * hz * static_cast<double>(from) / rate);
+  const std::complex<double> wstep = std::polar(1.0, 2 * M_PI / len);
+  std::complex<double> wrot = 1.0;
   for (int i = 0; i < len; ++i) {
-    const double w = 0.5 - 0.5 * std::cos(2 * M_PI * i / len);
-    s += w * x[from + i] * std::polar(1.0, -2 * M_PI * hz * (from + i) / rate);
+    const double w = 0.5 - 0.5 * wrot.real();
+    s += w * static_cast<double>(x[from + i]) * rot;
+    rot *= step;
+    wrot *= wstep;
   }
   return s * (4.0 / len);  // amplitude of a sine at hz
 }
@@ -160,7 +166,7 @@ inline double MeasureFrequency(const std::vector<float>& x, int64_t from,
                                double guess, double rate) {
   const int len = 8192;
   double best = guess, best_mag = 0;
-  for (double f = guess * 0.9; f <= guess * 1.1; f += guess * 0.002) {
+  for (double f = guess * 0.97; f <= guess * 1.03; f += guess * 0.001) {
     const double m = std::abs(Probe(x, from, len, f, rate));
     if (m > best_mag) {
       best_mag = m;

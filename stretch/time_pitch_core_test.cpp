@@ -135,7 +135,7 @@ TEST(TimePitchCoreTest, EveryModeAtEveryRate) {
   for (int mode : {200, 201, 202, 204, 205, 206}) {
     for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 88200.0, 96000.0}) {
       SCOPED_TRACE(::testing::Message() << "mode " << mode << " rate " << rate);
-      const int frames = static_cast<int>(rate * 0.3);
+      const int frames = static_cast<int>(rate * 0.25);
       const auto in = Sine(rate / 100.0, 0.5, frames, rate, 2, 0.7);
       const double tf = 1.3;
       const auto r = Render(in, rate, tf, 1.1, mode, static_cast<int>(rate));
