@@ -233,10 +233,13 @@ int main(int argc, char** argv) {
               "cpu", "MB/s", "peakKB", "wall", "cpu", "MB/s", "peakKB", "wall", "cpu", "wall",
               "cpu");
   bool all_ok = true;
+  double worst_vs_sox = 1e30, worst_vs_cp = 0;
   for (const Case& c : cases) {
     Measure o = Best(c.ours, repeats, out);
     Measure x = Best(c.sox, repeats, out);
     if (o.status != 0) all_ok = false;
+    worst_vs_sox = std::min(worst_vs_sox, x.seconds / o.seconds);
+    worst_vs_cp = std::max(worst_vs_cp, o.seconds / cp.seconds);
     std::printf("%-27s %6.3f %6.3f %7.1f %7ld | %6.3f %6.3f %7.1f %7ld | %5.2f %5.2f | %5.2f %5.2f%s%s\n",
                 c.name, o.seconds, o.cpu_seconds, mb / o.seconds, o.peak_kb, x.seconds,
                 x.cpu_seconds, mb / x.seconds, x.peak_kb, x.seconds / o.seconds,
@@ -246,6 +249,11 @@ int main(int argc, char** argv) {
   }
   std::printf("%-27s %6.3f %6.3f %7.1f %7ld\n", "plain copy (cp)", cp.seconds, cp.cpu_seconds,
               mb / cp.seconds, cp.peak_kb);
+
+  std::printf("\nTargets (wall clock): slowest kernel vs sox %.2fx faster (>= 1: %s), "
+              "worst kernel %.2fx a plain copy (<= 3: %s)\n",
+              worst_vs_sox, worst_vs_sox >= 1.0 ? "met" : "NOT met", worst_vs_cp,
+              worst_vs_cp <= 3.0 ? "met" : "NOT met");
 
   // Memory must not grow with the file: the same kernel on 1 and N minutes.
   Measure m1 = Best(kernel({"gain", small, out, "0.5", "0", Num(60LL * kRate - 1)}), 1, out);
