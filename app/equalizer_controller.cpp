@@ -47,6 +47,12 @@ void EqualizerController::AttachEqualizer(StreamHandle channel) {
   }
 }
 
+void EqualizerController::ReattachEqualizer(StreamHandle channel) {
+  effects_.Detach();
+  if (channel != 0) effects_.Add(channel, CurrentGains());
+  if (view_) view_->EnableControls(enabled());
+}
+
 bool EqualizerController::ReapplyEqualizer(StreamHandle channel, EqualizerEffects* effects) const {
   return effects->Add(channel, CurrentGains());
 }

@@ -57,6 +57,10 @@ class EqualizerController {
   // previous channel, adds nine with gain 0 to `channel`, enables the
   // controls, sets every slider to 0 and clears the list selection.
   void AttachEqualizer(StreamHandle channel);
+  // The same song's output channel was recreated (an edit reopened it):
+  // moves the nine effects there with the current slider gains, keeping the
+  // sliders and the list selection, so the sound does not fall back to flat.
+  void ReattachEqualizer(StreamHandle channel);
   // Adds nine effects with the current slider gains to another channel (an
   // export stream); `effects` keeps their handles.
   bool ReapplyEqualizer(StreamHandle channel, EqualizerEffects* effects) const;

@@ -164,12 +164,23 @@ TEST_F(EqualizerSignalTest, AttachMovesTheEffectsResetsSlidersAndSelection) {
   std::vector<float> out = PlayThrough(a, in);
   for (size_t i = 0; i < in.size(); ++i) ASSERT_FLOAT_EQ(out[i], in[i] / 32768.0f);
 
+  // A recreated output channel of the same song keeps gains and selection.
+  controller.SliderMoved(4, -12);
+  view.selection = 3;
+  StreamHandle d = StreamCreatePush(kRate, 2, 0);
+  controller.ReattachEqualizer(d);
+  EXPECT_EQ(controller.effects().channel(), d);
+  EXPECT_FLOAT_EQ(controller.effects().GetGain(4), 12.0f);
+  EXPECT_EQ(controller.positions()[4], -12);
+  EXPECT_EQ(view.selection, 3);
+
   // Re-applying puts the current gains on another stream.
   controller.SliderMoved(0, 6);
   StreamHandle c = StreamCreatePush(kRate, 2, 0);
   EqualizerEffects copy;
   ASSERT_TRUE(controller.ReapplyEqualizer(c, &copy));
   EXPECT_FLOAT_EQ(copy.GetGain(0), -6.0f);
+  EXPECT_FLOAT_EQ(copy.GetGain(4), 12.0f);
   EXPECT_FLOAT_EQ(copy.GetGain(1), 0.0f);
 }
 
