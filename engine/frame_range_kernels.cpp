@@ -166,6 +166,20 @@ bool IsPcm(int format) {
 }
 bool IsFloat(int format) { return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT; }
 
+int PcmBits(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      return 8;
+    case SF_FORMAT_PCM_24:
+      return 24;
+    case SF_FORMAT_PCM_32:
+      return 32;
+    default:
+      return 16;
+  }
+}
+
 // The value of full scale in the doubles a file delivers: 1.0 when normalised,
 // else the integer range of its samples.
 double SampleScale(int format) {
@@ -306,11 +320,53 @@ int Pump(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, Shape&& sh
   return PumpAs(in, out, chunk.doubles(), frames, shape, read_error);
 }
 
+// Bytes per frame of PCM that its container stores as plain samples, so its
+// bytes can be copied as they are; 0 for anything else (FLAC compresses).
+int RawFrameBytes(const SF_INFO& info) {
+  switch (info.format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_AIFF:
+    case SF_FORMAT_AU:
+    case SF_FORMAT_W64:
+    case SF_FORMAT_RF64:
+    case SF_FORMAT_CAF:
+      break;
+    default:
+      return 0;
+  }
+  return IsPcm(info.format) ? info.channels * PcmBits(info.format) / 8 : 0;
+}
+
+// Streams frames byte for byte (sf_read_raw / sf_write_raw): no conversion
+// at all. The int buffer is large enough for any PCM frame size.
+int RawMove(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, int read_error,
+            int frame_bytes) {
+  char* buffer = reinterpret_cast<char*>(chunk.ints());
+  while (frames == kToEnd || frames > 0) {
+    sf_count_t want = frames == kToEnd ? kKernelChunkFrames : std::min(frames, kKernelChunkFrames);
+    sf_count_t got = sf_read_raw(in.sf(), buffer, want * frame_bytes) / frame_bytes;
+    if (got < want && in.ReadFailed()) return read_error;
+    if (got <= 0) break;
+    if (sf_write_raw(out.sf(), buffer, got * frame_bytes) != got * frame_bytes) {
+      return kKernelWriteError;
+    }
+    if (frames != kToEnd) frames -= got;
+  }
+  return kKernelDone;
+}
+
 // Frames that pass through untouched, in the same format on both sides, use
-// a lane that is exact and cheaper than doubles.
+// a lane that is exact and cheaper than doubles: raw bytes where the
+// container allows, else left-justified ints or floats.
 int Move(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, int read_error) {
   auto unchanged = [](auto*, sf_count_t) {};
   const int a = in.info().format, b = out.info().format;
+  if (a == b && in.channels() == out.channels()) {
+    if (int frame_bytes = RawFrameBytes(in.info())) {
+      return RawMove(in, out, chunk, frames, read_error, frame_bytes);
+    }
+  }
   if ((a & SF_FORMAT_SUBMASK) == (b & SF_FORMAT_SUBMASK)) {
     if (IsPcm(a)) return PumpAs(in, out, chunk.ints(), frames, unchanged, read_error);
     if (IsFloat(a)) return PumpAs(in, out, chunk.floats(), frames, unchanged, read_error);
@@ -337,20 +393,6 @@ int RunKernel(const std::string& source, const std::string& destination, Phases&
   bool closed = out.Close();
   if (result == kKernelDone && !closed) result = kKernelWriteError;
   return result;
-}
-
-int PcmBits(int format) {
-  switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-      return 8;
-    case SF_FORMAT_PCM_24:
-      return 24;
-    case SF_FORMAT_PCM_32:
-      return 32;
-    default:
-      return 16;
-  }
 }
 
 // Scales one left-justified PCM sample (libsndfile's int interface): the value
