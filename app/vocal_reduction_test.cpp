@@ -3,6 +3,7 @@
 // moved with the output channel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -119,6 +120,28 @@ TEST_F(VocalReductionStreamTest, LevelZeroRemovesAndMovingBackInstallsOnce) {
   EXPECT_EQ(out[199], 1750);
   vr.SetLevel(256);
   EXPECT_EQ(Play(h, Frames(100, 16000, 0)), std::vector<int>(200, 0));
+}
+
+TEST_F(VocalReductionStreamTest, ReductionRunsBeforeTheEqualiser) {
+  // Seen through 16-bit saturation: a loud left-only 1 kHz tone at level 128
+  // becomes a quarter, then +15 dB brings it back to full scale. The other
+  // order would clip first and end at a quarter of full scale.
+  StreamHandle h = StreamCreatePush(kRate, 2, 0);
+  EqualizerEffects eq;
+  EqGains gains{};
+  gains[4] = 15;
+  ASSERT_TRUE(eq.Add(h, gains));  // set first, still runs second
+  VocalReduction vr;
+  vr.SetChannel(h);
+  vr.SetLevel(128);
+  std::vector<int16_t> in(8820 * 2, 0);
+  for (size_t i = 0; i < in.size() / 2; ++i) {
+    in[2 * i] = static_cast<int16_t>(std::lrint(30000 * std::sin(2 * M_PI * 1000.0 * i / kRate)));
+  }
+  std::vector<int> out = Play(h, in);
+  int peak = 0;
+  for (size_t i = out.size() / 2; i < out.size(); ++i) peak = std::max(peak, std::abs(out[i]));
+  EXPECT_GT(peak, 30000);
 }
 
 TEST_F(VocalReductionStreamTest, MonoIsLeftAloneAndANewOutputChannelGetsTheDsp) {
