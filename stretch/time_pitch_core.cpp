@@ -605,12 +605,20 @@ int TimePitchCore::Resample(int len) {
   return resampler_[0].Process(in, len, out, cap);
 }
 
+int64_t TimePitchCore::EndTarget() const {
+  // Queue frames due for the whole input: input x time factor, and on the
+  // constant-load path (which resamples by the pitch factor after the
+  // queue) input x time factor x pitch factor.
+  const double scale = constant_load_ ? time_ * pitch_ : time_;
+  return std::max<int64_t>(
+      0, std::llround((cache_.end_position() - preroll_) * scale));
+}
+
 bool TimePitchCore::FillQueue(void* user_data) {
   queue_read_ = queue_fill_ = 0;
   for (int guard = 0; guard < 1 << 20; ++guard) {
     if (end_target_ < 0 && cache_.ended()) {
-      end_target_ = std::max<int64_t>(
-          0, std::llround((cache_.end_position() - preroll_) * time_));
+      end_target_ = EndTarget();
     }
     if (end_target_ >= 0 && out_frames_ >= end_target_) return false;
     const double block_start = stretch_time_;
@@ -632,8 +640,7 @@ bool TimePitchCore::FillQueue(void* user_data) {
     if (pitch_correction_ && bands_ == 1) PitchCorrect(band_[0].period);
     int produced = Resample(len);
     if (end_target_ < 0 && cache_.ended()) {
-      end_target_ = std::max<int64_t>(
-          0, std::llround((cache_.end_position() - preroll_) * time_));
+      end_target_ = EndTarget();
     }
     if (end_target_ >= 0 && out_frames_ + produced > end_target_) {
       produced = static_cast<int>(std::max<int64_t>(0, end_target_ - out_frames_));
@@ -667,7 +674,8 @@ int TimePitchCore::PullQueue(float* const* out, int offset, int n,
 }
 
 int TimePitchCore::ProcessConstantLoad(float** out, int n, void* user_data) {
-  const double pf = std::clamp(pitch_, 0.5, 2.0);
+  pitch_ = std::clamp(pitch_, 0.5, 2.0);
+  const double pf = pitch_;
   resampler_factor_ = 1.0 / pf;
   load_resampler_[0].SetStep(pf);
   const int chunk_max = static_cast<int>(load_in_[0].size());

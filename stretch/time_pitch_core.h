@@ -104,6 +104,7 @@ class TimePitchCore {
   void ReadFrame(int n, int64_t centre, int64_t cut, float* const* dst,
                  void* user_data);
   bool FillQueue(void* user_data);
+  int64_t EndTarget() const;
   int Resample(int len);
   int ProcessConstantLoad(float** out, int n, void* user_data);
   double PreAnalyse(int j, const float* const* frame);

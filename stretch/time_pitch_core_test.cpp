@@ -275,3 +275,114 @@ TEST(TimePitchCoreTest, VibratoIsNoOnsetButAClickIs) {
 
 }  // namespace
 }  // namespace qv3
+
+#include "stretch/transcription_processor.h"
+
+namespace qv3 {
+namespace {
+
+testing::RunResult RenderWith(const testing::Planar& in, int mode, int quality,
+                              std::initializer_list<std::pair<int, double>> props,
+                              int block = 4096) {
+  testing::RunResult r;
+  r.feed.input = &in;
+  const int ch = static_cast<int>(in.size());
+  TimePitchProcessor* h = TimePitchCreate(mode, quality, ch, 44100, testing::FeedRead, &r.feed);
+  if (h == nullptr) return r;
+  for (const auto& [sel, v] : props) TimePitchSetProperty(sel, v, h);
+  float** buf = AllocPlanarBuffers(ch, block);
+  r.out.assign(ch, {});
+  int got;
+  while ((got = TimePitchProcess(buf, block, h)) > 0 &&
+         r.out[0].size() < in[0].size() * 4) {
+    for (int c = 0; c < ch; ++c) r.out[c].insert(r.out[c].end(), buf[c], buf[c] + got);
+  }
+  FreePlanarBuffers(buf, ch);
+  TimePitchDestroy(h);
+  r.ok = true;
+  return r;
+}
+
+// The constant-load path resamples at the output: pitch by the factor,
+// length by the time factor.
+TEST(TimePitchCoreTest, ConstantLoadPathShiftsPitchKeepsLength) {
+  const auto in = Sine(440, 0.4, 44100, kRate, 1);
+  const auto r = RenderWith(in, 200, 303, {{100, 1.5}, {101, 1.0}, {107, 1}});
+  ASSERT_TRUE(r.ok);
+  EXPECT_NEAR(static_cast<double>(r.out[0].size()), 44100.0, 4096.0);
+  const double f = MeasureFrequency(r.out[0], 15000, 660, kRate);
+  EXPECT_NEAR(Cents(f, 660), 0.0, 3.0);
+  EXPECT_NEAR(Db(Rms(r.out[0], 10000, 30000) / (0.4 / std::sqrt(2.0))), 0.0, 1.0);
+}
+
+// Pitch correction pulls a slightly sharp tone onto the nearest semitone of
+// the reference (and of a given target frequency).
+TEST(TimePitchCoreTest, PitchCorrectionPullsToTheSemitone) {
+  const auto in = Sine(452, 0.4, 88200, kRate, 1);
+  auto r = RenderWith(in, 200, 303, {{108, 1}, {401, 0}});
+  ASSERT_TRUE(r.ok);
+  double f = MeasureFrequency(r.out[0], 50000, 440, kRate);
+  EXPECT_NEAR(Cents(f, 440), 0.0, 10.0);
+  r = RenderWith(in, 200, 303, {{108, 1}, {401, 2}, {501, 430}});
+  f = MeasureFrequency(r.out[0], 60000, 430, kRate);
+  EXPECT_NEAR(Cents(f, 430), 0.0, 10.0);
+}
+
+// Formant correction moves the spectral envelope, not the pitch.
+TEST(TimePitchCoreTest, FormantFactorMovesTheEnvelopeNotThePitch) {
+  // A buzz (many harmonics of 200 Hz) through a resonance near 1 kHz.
+  std::vector<float> x(44100, 0.0f);
+  for (int h = 1; h <= 40; ++h) {
+    const double f = 200.0 * h;
+    const double g = 1.0 / (1.0 + std::pow((f - 1000.0) / 150.0, 2));
+    for (size_t i = 0; i < x.size(); ++i) x[i] += static_cast<float>(0.1 * g * std::sin(2 * M_PI * f * i / kRate));
+  }
+  testing::Planar in{x};
+  const auto plain = RenderWith(in, 202, 303, {});
+  const auto moved = RenderWith(in, 202, 303, {{102, 1.6}});
+  ASSERT_TRUE(plain.ok && moved.ok);
+  auto level = [&](const std::vector<float>& y, double f) {
+    return std::abs(testing::Probe(y, 20000, 8192, f, kRate));
+  };
+  // The fundamental stays; energy moves from 1000 Hz up towards 1600 Hz.
+  EXPECT_NEAR(Cents(MeasureFrequency(moved.out[0], 20000, 200, kRate), 200), 0.0, 2.0);
+  const double before = level(plain.out[0], 1600) / level(plain.out[0], 1000);
+  const double after = level(moved.out[0], 1600) / level(moved.out[0], 1000);
+  EXPECT_GT(Db(after / before), 10.0);
+}
+
+// Qualities 300 and 302 run their pre-analysis; the output stays sane.
+TEST(TimePitchCoreTest, PreAnalysisQualitiesWork) {
+  const auto in = Sine(330, 0.4, 30000, kRate, 2);
+  for (int q : {300, 301, 302}) {
+    const auto r = RenderWith(in, 200, q, {{101, 1.5}});
+    ASSERT_TRUE(r.ok) << q;
+    const double lvl = Rms(r.out[0], 15000, 30000) / (0.4 / std::sqrt(2.0));
+    EXPECT_NEAR(Db(lvl), 0.0, 1.5) << q;
+    EXPECT_NEAR(Cents(MeasureFrequency(r.out[0], 15000, 330, kRate), 330), 0.0, 3.0) << q;
+  }
+}
+
+TEST(TranscriptionProcessorTest, AllocatorMessagesAndFixedPoints) {
+  ::testing::internal::CaptureStdout();
+  deallocf(nullptr, 2);
+  float** a = allocf(2, 16);
+  ASSERT_NE(a, nullptr);
+  std::free(a[1]);
+  a[1] = nullptr;
+  deallocf(a, 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "(2) ERROR freeing memory in deallocf()\n"
+            "(1) ERROR freeing memory in deallocf()\n");
+  TranscriptionProcessor t;
+  ASSERT_TRUE(t.Init(303, 2, 96000, 96000 / 44100.0));
+  EXPECT_EQ(t.type(), 4);
+  EXPECT_EQ(t.frame_size(), 8192);
+  TranscriptionProcessor u;
+  ASSERT_TRUE(u.Init(300, 1, 44100, 1.0));
+  EXPECT_EQ(u.type(), 1);
+  EXPECT_EQ(u.frame_size(), 4096);
+}
+
+}  // namespace
+}  // namespace qv3
