@@ -21,10 +21,13 @@
 //   - A DSP procedure must not call the library.
 //   - A mix-time sync procedure (kSyncMixtime) may call, on the channel it
 //     was set on only: ChannelSetPosition, ChannelPause, ChannelPlay (no
-//     restart), ChannelIsActive, ChannelGetPosition, ChannelSetAttribute and
-//     ChannelSlideAttribute. They take effect at the exact sample where the
+//     restart), ChannelIsActive, ChannelGetPosition, ChannelGetInfo,
+//     ChannelBytes2Seconds, ChannelSeconds2Bytes, Channel{Set,Get}Attribute
+//     and ChannelSlideAttribute. They take effect at the exact sample where the
 //     sync fired, so a handler that sets the position repeats a slice
-//     sample-exactly. Any other call from there fails with kErrorNotAvail.
+//     sample-exactly (a jump within the last seconds of a file stream is
+//     gapless; further ones wait for the decoder). Any other call from there
+//     fails with kErrorNotAvail.
 //   - Syncs without kSyncMixtime are delivered on the library's sync thread
 //     shortly after the position was mixed; there any call is allowed.
 // * Decoding channels (kStreamDecode) run their DSP, effects and syncs on the
@@ -206,7 +209,8 @@ StreamHandle StreamCreatePush(uint32_t freq, uint32_t chans, uint32_t flags);
 // Queues `length` bytes (whole frames; a partial frame is held back until
 // completed). length | kStreamEnd marks the end of the queue (data may come
 // with it). Returns the bytes queued and not yet played, or kDataError
-// (45 after the end mark, 5 bad handle, 38 not a push stream).
+// (45 after the end mark, 5 bad handle, 37 not a push stream). Float data
+// is sanitised (NaN becomes 0, infinities are limited).
 uint32_t StreamPutData(StreamHandle handle, const void* buffer, uint32_t length);
 bool StreamFree(StreamHandle handle);
 // Mode kFilePosEnd: the file size in bytes; kFilePosCurrent: bytes read.
