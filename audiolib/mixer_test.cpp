@@ -314,6 +314,36 @@ TEST_F(MixerTest, ZeroLengthSliceIsSilentAndSlicePastTheEndStops) {
   EXPECT_EQ(slice.calls, calls);
 }
 
+void JumpFar(SyncHandle, StreamHandle ch, uint32_t, void*) { ChannelSetPosition(ch, 250000 * 2, kPosByte); }
+
+TEST_F(MixerTest, MixtimeJumpBeyondTheBufferContinuesAtTheTarget) {
+  Init();
+  // 300 000 frames whose sample i holds i % 30000: far more than the
+  // stream keeps decoded around its position.
+  const std::string path = TestDataDir() + "/long_ramp.wav";
+  std::vector<int16_t> v(300000);
+  for (int i = 0; i < 300000; ++i) v[i] = static_cast<int16_t>(i % 30000);
+  WriteWav16(path, v, 44100, 1);
+  StreamHandle h = StreamCreateFile(path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  ChannelSetSync(h, kSyncPos | kSyncMixtime | kSyncOnetime, 1000 * 2, JumpFar, nullptr);
+  ChannelPlay(h, false);
+  std::vector<float> all;
+  for (int i = 0; i < 400 && all.size() < 2 * 6000; ++i) {
+    auto out = Advance(100);
+    all.insert(all.end(), out.begin(), out.end());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(SampleAt(all, i), static_cast<int>(i));
+  // Silence while the decoder seeks, then frame 250000 onwards without a gap.
+  size_t first = 1000;
+  while (first < all.size() / 2 && SampleAt(all, first) == 0) ++first;
+  ASSERT_LT(first, all.size() / 2);
+  const int base = 250000 % 30000;
+  for (size_t i = first; i < all.size() / 2; ++i) ASSERT_EQ(SampleAt(all, i), base + static_cast<int>(i - first)) << i;
+  EXPECT_GE(ChannelGetPosition(h, kPosByte), 250000u * 2);
+}
+
 TEST_F(MixerTest, NonMixtimeSyncsArriveOnTheirThread) {
   Init();
   StreamHandle h = StreamCreatePush(44100, 1, 0);
