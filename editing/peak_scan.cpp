@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/ui_services.h"
 
 namespace qv3 {
@@ -18,18 +22,43 @@ int16_t ScaleToInt16(float sample) {
   return static_cast<int16_t>(v);  // truncates toward zero
 }
 
-// Maximum and minimum of samples first, first + stride, ... (`count` of them).
-void MaxMin(const float* first, int stride, int64_t count, float* max_out, float* min_out) {
-  float mx = -1.0f;
-  float mn = 1.0f;
-  for (int64_t k = 0; k < count; ++k) {
-    const float s = first[k * stride];
-    // Written so that a NaN sample never replaces the running values.
-    if (s > mx) mx = s;
-    if (s < mn) mn = s;
+// Running maximum and minimum as `if (s > mx) mx = s`: a NaN sample never
+// replaces them. _mm_max_ps(s, mx) / _mm_min_ps(s, mx) have exactly these
+// semantics lane by lane (they return the second operand unless the
+// comparison holds).
+inline void Take(float s, float* mx, float* mn) {
+  if (s > *mx) *mx = s;
+  if (s < *mn) *mn = s;
+}
+
+// Maximum and minimum per channel of `frames` interleaved frames of 1 or 2
+// channels starting at `first` (a frame boundary).
+void BlockMaxMin(const float* first, int channels, int64_t frames, float* mx, float* mn) {
+  for (int c = 0; c < channels; ++c) {
+    mx[c] = -1.0f;
+    mn[c] = 1.0f;
   }
-  *max_out = mx;
-  *min_out = mn;
+  const int64_t count = frames * channels;
+  int64_t i = 0;
+#if defined(__SSE2__)
+  if (count >= 8) {
+    __m128 vmx = _mm_set1_ps(-1.0f), vmn = _mm_set1_ps(1.0f);
+    for (; i + 4 <= count; i += 4) {
+      const __m128 v = _mm_loadu_ps(first + i);
+      vmx = _mm_max_ps(v, vmx);
+      vmn = _mm_min_ps(v, vmn);
+    }
+    alignas(16) float lmx[4], lmn[4];
+    _mm_store_ps(lmx, vmx);
+    _mm_store_ps(lmn, vmn);
+    // Lane j holds channel j % channels (4 is a whole number of frames).
+    for (int j = 0; j < 4; ++j) {
+      Take(lmx[j], &mx[j % channels], &mn[j % channels]);
+      Take(lmn[j], &mx[j % channels], &mn[j % channels]);
+    }
+  }
+#endif
+  for (; i < count; ++i) Take(first[i], &mx[i % channels], &mn[i % channels]);
 }
 
 }  // namespace
@@ -65,16 +94,21 @@ bool ScanPeaks(PeakSource& source, int channels, int rate, PeakSet* peaks) {
     if (n <= 0) break;
     for (int64_t j = 0; j < kPairsPerRead && j * per_ms_x1000 < n * 1000; ++j) {
       const int64_t start = ((j * per_ms_x1000 + 500) / 1000) & ~int64_t{1};
-      for (int c = 0; c < channels; ++c) {
-        const int64_t first = start + c;
-        // Stop at the data read: a short last read must not take samples
-        // left in the buffer by the previous second.
-        const int64_t available = first < n ? (n - first + channels - 1) / channels : 0;
-        float mx, mn;
-        MaxMin(buffer.get() + first, channels, std::min(frames_per_ms, available), &mx, &mn);
-        std::vector<int16_t>& out = c == 0 ? peaks->left : peaks->right;
-        out[i] = ScaleToInt16(mx);
-        out[i + 1] = ScaleToInt16(mn);
+      // Stop at the data read: a short last read must not take samples
+      // left in the buffer by the previous second. Channel c of frame k is
+      // sample start + c + k x channels.
+      float mx[2], mn[2];
+      const int64_t whole = start < n ? std::min(frames_per_ms, (n - start) / channels) : 0;
+      BlockMaxMin(buffer.get() + start, channels, whole, mx, mn);
+      if (whole < frames_per_ms && start + whole * channels < n) {
+        // A partial last frame (a read that ended inside a frame).
+        Take(buffer[start + whole * channels], &mx[0], &mn[0]);
+      }
+      peaks->left[i] = ScaleToInt16(mx[0]);
+      peaks->left[i + 1] = ScaleToInt16(mn[0]);
+      if (channels == 2) {
+        peaks->right[i] = ScaleToInt16(mx[1]);
+        peaks->right[i + 1] = ScaleToInt16(mn[1]);
       }
       i += 2;
       if (i >= room) {

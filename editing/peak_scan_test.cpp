@@ -126,6 +126,72 @@ TEST(PeakScanTest, FullScaleIsClampedAndSmallValuesTruncateTowardZero) {
   EXPECT_THAT(peaks.left, ::testing::ElementsAre(32767, 32767, -32768, -32768, 32767, -32768, 0, 0));
 }
 
+TEST(PeakScanTest, NanSamplesNeverBecomePeaks) {
+  ScopedRecordingUi ui;
+  const float nan = std::nanf("");
+  // 2 kHz stereo: two frames per millisecond, 20 frames (enough for the
+  // vector path) with NaNs among ordinary samples, and one all-NaN ms.
+  std::vector<float> samples;
+  for (int f = 0; f < 20; ++f) {
+    samples.push_back(f == 3 ? nan : (f == 5 ? 0.5f : 0.0f));
+    samples.push_back(f == 3 ? -0.25f : (f == 4 ? nan : 0.0f));
+  }
+  samples.push_back(nan);
+  samples.push_back(nan);
+  samples.push_back(nan);
+  samples.push_back(nan);
+  MemorySource source(samples);
+  PeakSet peaks;
+  ASSERT_TRUE(ScanPeaks(source, 2, 2000, &peaks));
+  ASSERT_EQ(peaks.value_count, 22);
+  EXPECT_EQ(peaks.left[2], 0);  // ms 1: frames 2, 3 (NaN)
+  EXPECT_EQ(peaks.left[3], 0);
+  EXPECT_EQ(peaks.right[3], -8192);
+  EXPECT_EQ(peaks.left[4], 16384);  // ms 2: frames 4 (right NaN), 5
+  EXPECT_EQ(peaks.right[4], 0);
+  // A millisecond of nothing but NaN keeps the search's start values.
+  EXPECT_EQ(peaks.left[20], -32768);
+  EXPECT_EQ(peaks.left[21], 32767);
+}
+
+TEST(PeakScanTest, ReadEndingInsideAFrameGivesTheLeftSampleOnly) {
+  ScopedRecordingUi ui;
+  MemorySource source({0.5f, -0.5f, 0.25f, -0.25f, 0.125f});  // 2 kHz stereo, half a third frame
+  PeakSet peaks;
+  ASSERT_TRUE(ScanPeaks(source, 2, 2000, &peaks));
+  ASSERT_EQ(peaks.value_count, 4);
+  EXPECT_THAT(peaks.left, ::testing::ElementsAre(16384, 8192, 4096, 4096));
+  EXPECT_THAT(peaks.right, ::testing::ElementsAre(-8192, -16384, -32768, 32767));
+}
+
+TEST(PeakScanTest, LongMillisecondsMatchAPlainSearch) {
+  // 96 kHz stereo: 96 frames per millisecond through the vector path, with
+  // the extremes placed in every lane position.
+  ScopedRecordingUi ui;
+  std::vector<float> samples(2 * 96000);
+  uint32_t rng = 1;
+  for (float& x : samples) {
+    rng = rng * 1664525u + 1013904223u;
+    x = static_cast<float>(static_cast<int32_t>(rng) / 2147483648.0 * 0.9);
+  }
+  MemorySource source(samples);
+  PeakSet peaks;
+  ASSERT_TRUE(ScanPeaks(source, 2, 96000, &peaks));
+  ASSERT_EQ(peaks.value_count, 2000);
+  for (int m = 0; m < 1000; ++m) {
+    for (int c = 0; c < 2; ++c) {
+      float mx = -1.0f, mn = 1.0f;
+      for (int f = 96 * m; f < 96 * m + 96; ++f) {
+        mx = std::max(mx, samples[2 * f + c]);
+        mn = std::min(mn, samples[2 * f + c]);
+      }
+      const std::vector<int16_t>& out = c == 0 ? peaks.left : peaks.right;
+      ASSERT_EQ(out[2 * m], static_cast<int16_t>(mx * 32768.0)) << m;
+      ASSERT_EQ(out[2 * m + 1], static_cast<int16_t>(mn * 32768.0)) << m;
+    }
+  }
+}
+
 TEST(PeakScanTest, StereoChannelsAreKeptApart) {
   ScopedRecordingUi ui;
   std::vector<float> samples;
