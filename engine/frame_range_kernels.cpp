@@ -274,6 +274,7 @@ class Chunk {
   double* doubles() { return Get(doubles_); }
   int* ints() { return Get(ints_); }
   float* floats() { return Get(floats_); }
+  short* shorts() { return Get(shorts_); }
 
  private:
   template <typename T>
@@ -286,14 +287,17 @@ class Chunk {
   std::vector<double> doubles_;
   std::vector<int> ints_;
   std::vector<float> floats_;
+  std::vector<short> shorts_;
 };
 
 sf_count_t ReadFrames(SNDFILE* f, double* p, sf_count_t n) { return sf_readf_double(f, p, n); }
 sf_count_t ReadFrames(SNDFILE* f, int* p, sf_count_t n) { return sf_readf_int(f, p, n); }
 sf_count_t ReadFrames(SNDFILE* f, float* p, sf_count_t n) { return sf_readf_float(f, p, n); }
+sf_count_t ReadFrames(SNDFILE* f, short* p, sf_count_t n) { return sf_readf_short(f, p, n); }
 sf_count_t WriteFrames(SNDFILE* f, double* p, sf_count_t n) { return sf_writef_double(f, p, n); }
 sf_count_t WriteFrames(SNDFILE* f, int* p, sf_count_t n) { return sf_writef_int(f, p, n); }
 sf_count_t WriteFrames(SNDFILE* f, float* p, sf_count_t n) { return sf_writef_float(f, p, n); }
+sf_count_t WriteFrames(SNDFILE* f, short* p, sf_count_t n) { return sf_writef_short(f, p, n); }
 
 // Streams up to `frames` frames (kToEnd: until the source ends) from `in` to
 // `out`, passing each chunk through shape(samples, frames). A read of 0
@@ -402,9 +406,9 @@ int RunKernel(const std::string& source, const std::string& destination, Phases&
 // libsndfile's clipping converter.
 class PcmScaler {
  public:
-  explicit PcmScaler(int format) {
-    const int bits = PcmBits(format);
-    shift_ = 32 - bits;
+  // Samples of `bits` bits held left-justified in `container_bits` bits.
+  PcmScaler(int bits, int container_bits) {
+    shift_ = container_bits - bits;
     to_units_ = std::ldexp(1.0, -shift_);
     hi_ = std::ldexp(1.0, bits - 1) - 1.0;
     lo_ = -std::ldexp(1.0, bits - 1);
@@ -426,8 +430,22 @@ class PcmScaler {
 template <typename NextGain>
 int Scale(SoundFile& in, SoundFile& out, Chunk& chunk, int64_t frames, NextGain&& next_gain) {
   const int channels = in.channels();
-  if (IsPcm(in.info().format)) {
-    const PcmScaler scale(in.info().format);
+  const int format = in.info().format;
+  if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
+    // The system's own working format: shorts cross libsndfile unconverted.
+    const PcmScaler scale(16, 16);
+    return PumpAs(
+        in, out, chunk.shorts(), frames,
+        [&](short* s, sf_count_t n) {
+          const int64_t samples = static_cast<int64_t>(n) * channels;
+          for (int64_t i = 0; i < samples; ++i) {
+            s[i] = static_cast<short>(scale(s[i], next_gain()));
+          }
+        },
+        kKernelSourceError);
+  }
+  if (IsPcm(format)) {
+    const PcmScaler scale(PcmBits(format), 32);
     return PumpAs(
         in, out, chunk.ints(), frames,
         [&](int* s, sf_count_t n) {
