@@ -15,12 +15,12 @@
 namespace qv3 {
 namespace {
 
-QApplication& App() {
+void App() {
+  if (QApplication::instance() != nullptr) return;
   static int argc = 1;
   static char name[] = "editing_ui_test";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  new QApplication(argc, argv);
 }
 
 QRgb Rgb(int r, int g, int b) { return qRgb(r, g, b); }
