@@ -230,8 +230,9 @@ int TimePitchCore::PrerollWanted() const {
   const double p = std::max(kMinProduct, pitch_ * time_);
   const int n0 = band_[0].size;
   const int len = transcriber_ ? transcriber_->block_length() : block_len_;
-  const int prime = ((n0 + len - 1) / len) * len;
-  const double wanted = n0 / 2.0 + prime / p + 8;
+  const int span = std::max(n0, transcriber_ ? transcriber_->window() : 0);
+  const int prime = ((span + len - 1) / len) * len;
+  const double wanted = span / 2.0 + prime / p + 8;
   return static_cast<int>(std::min<double>(wanted, cache_.capacity() / 2));
 }
 
@@ -304,6 +305,7 @@ void TimePitchCore::Reset(bool clear) {
     band_[j].ideal = 0.0;
     band_[j].have_read = false;
     band_[j].anchor = -1;
+    band_[j].catching_up = false;
   }
   if (clear) {
     for (auto& r : resampler_) r.Reset();
@@ -324,7 +326,9 @@ void TimePitchCore::Reset(bool clear) {
   cache_.Reset();
   onsets_.Reset();
   const int len = transcriber_ ? transcriber_->block_length() : block_len_;
-  const int prime = ((band_[0].size + len - 1) / len) * len;
+  const int span =
+      std::max(band_[0].size, transcriber_ ? transcriber_->window() : 0);
+  const int prime = ((span + len - 1) / len) * len;
   stretch_time_ = -prime;
   out_frames_ = 0;
   end_target_ = -1;
@@ -336,10 +340,9 @@ void TimePitchCore::Reset(bool clear) {
 
 void TimePitchCore::ReadFrame(int n, int64_t centre, int64_t cut,
                               float* const* dst, void* user_data) {
-  // Absolute cache positions; frames before the first input frame cannot
-  // be had, so a frame reaching there starts at the first frame instead.
-  int64_t start = centre - n / 2;
-  if (start < 0) start = 0;
+  // Absolute cache positions; what lies before the first input frame reads
+  // as silence (an anchored frame may reach there).
+  const int64_t start = centre - n / 2;
   cache_.Read(start, n, dst, user_data);
   if (cut != OnsetDetector::kNone && cut < start + n) {
     // Content from an onset on belongs to later frames: fade it out just
@@ -396,9 +399,16 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
   onsets_.ScanTo(abs_heard + 2 * e, cache_, user_data);
   bool onset = false;
   int64_t x = onsets_.NextAtOrAfter(last_onset_ + 1);
+  // Anchoring holds the analysis at the onset; while it is still far from
+  // its ideal position after earlier onsets (a dense run of attacks when
+  // slowing down a lot) a new onset only resets phases, so the lag stays
+  // bounded.
+  const bool may_anchor =
+      p <= 1.0 || !b.have_read || b.anchor >= 0 ||
+      std::fabs(static_cast<double>(b.read) - b.ideal) < e / 2.0;
   while (x != OnsetDetector::kNone && x <= abs_heard) {
     onset = true;
-    b.anchor = x;
+    if (may_anchor) b.anchor = x;
     last_onset_ = x;
     x = onsets_.NextAtOrAfter(x + 1);
   }
@@ -413,11 +423,27 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
       centre = anchored;
     } else {
       b.anchor = -1;
+      b.catching_up = true;
+    }
+  }
+  bool creeping = false;
+  if (b.anchor < 0 && b.catching_up) {
+    // After an attack held the analysis ahead of its ideal position (when
+    // slowing down), it returns by creeping forward (a 32nd of a hop) until
+    // the ideal position meets it. Jumping back would read the attack a
+    // second time and play it twice. Frequencies then come from the shape
+    // of each peak, not from the tiny hop.
+    const int64_t slowest = b.read + std::max(1, h / 32);
+    if (centre < slowest) {
+      centre = slowest;
+      creeping = true;
+    } else {
+      b.catching_up = false;
     }
   }
   ReadFrame(e, centre + offset, x, frame, user_data);
   const double hop =
-      b.have_read ? static_cast<double>(centre - b.read) : 0.0;
+      b.have_read && !creeping ? static_cast<double>(centre - b.read) : 0.0;
   const double period = an.Analyse(frame, hop, onset,
                                    out_centre - static_cast<double>(centre));
   an.Synthesise(h, gain, out);

@@ -88,6 +88,7 @@ class TimePitchCore {
     int align = 0;
     double centre = 0;          // effective centre in the output frame
     int64_t anchor = -1;        // onset (absolute) the frames are held to
+    bool catching_up = false;   // returning to the ideal after an onset
   };
 
   void Configure();

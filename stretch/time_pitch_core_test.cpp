@@ -99,6 +99,35 @@ TEST(TimePitchCoreTest, ClickOnsetsLandOnTime) {
   }
 }
 
+// A dense run of attacks at a strong slow-down: every attack still lands on
+// time and the analysis does not drift behind.
+TEST(TimePitchCoreTest, DenseOnsetsDoNotDrift) {
+  struct Case {
+    int mode;
+    double tempo;
+    int period;
+  } cases[] = {{200, 25, 2646}, {200, 50, 2646}, {206, 50, 2646}, {206, 25, 5292}};
+  for (const auto& c : cases) {
+    const int mode = c.mode, period = c.period;
+    const double tempo = c.tempo;
+    const auto in = testing::Clicks(88200, 3000, period, 1, 0.8);
+    {
+      const double tf = 100.0 / tempo;
+      const auto r = Render(in, kRate, tf, 1.0, mode);
+      const auto got = testing::OnsetTimes(r.out[0], 0.05, static_cast<int>(period * tf / 2));
+      std::vector<double> ideal;
+      for (int at = 3000; at < 88200; at += period) ideal.push_back(at * tf);
+      ASSERT_GE(got.size(), ideal.size()) << mode << " " << tempo;
+      double worst = 0;
+      for (size_t i = 0; i < ideal.size(); ++i) {
+        worst = std::max(worst, std::fabs(got[i] - ideal[i]) / kRate * 1000.0);
+      }
+      std::printf("dense clicks mode %d tempo %.0f: worst onset error %.2f ms\n", mode, tempo, worst);
+      EXPECT_LT(worst, 5.0) << mode << " " << tempo;
+    }
+  }
+}
+
 // High partials above the peak search range keep their level.
 TEST(TimePitchCoreTest, HighSinesKeepTheirLevel) {
   for (double hz : {12000.0, 15000.0}) {

@@ -58,8 +58,8 @@ bool TranscriptionProcessor::Init(int quality, int channels,
   for (int c = 0; c < channels; ++c) {
     if (work_[c] == nullptr) return false;
   }
-  if (!analysis_.Init(frame_) || !synthesis_.Init(frame_)) return false;
-  if (!analyser_.Init(frame_, channels, sample_rate, 0.0, sample_rate / 2.0,
+  if (!analysis_.Init(window()) || !synthesis_.Init(window())) return false;
+  if (!analyser_.Init(window(), channels, sample_rate, 0.0, sample_rate / 2.0,
                       BandAnalyser::Overlap::kOla)) {
     return false;
   }
@@ -75,7 +75,7 @@ void TranscriptionProcessor::Reset() {
   analyser_.Reset();
   if (state_ != nullptr) {
     state_->band = TimePitchCore::Band();
-    state_->band.size = frame_;
+    state_->band.size = window();
     state_->band.centre = analyser_.effective_centre();
   }
 }

@@ -1,8 +1,9 @@
 // The transcription processor behind mode 206: the block algorithm used
-// when a musician slows a passage down to write it out. A single
-// high-overlap band (hop of an eighth of the frame) with Hann analysis and
-// synthesis windows: more overlap than the performance path for a smooth,
-// non-metallic sustain, the shared peak/onset/phase decisions of the band
+// when a musician slows a passage down to write it out. A single band with
+// a long window (two frames) at high overlap (a hop of an eighth of the
+// frame, 16 hops per window) with Hann analysis and synthesis windows: the
+// long window keeps close partials apart, so sustained chords come out
+// without the beating and smearing of a short window, the shared peak/onset/phase decisions of the band
 // analyser for a steady stereo image, onset re-anchoring for sharp attacks,
 // and band-limited resampling for the pitch.
 #ifndef QV3_STRETCH_TRANSCRIPTION_PROCESSOR_H_
@@ -42,6 +43,10 @@ class TranscriptionProcessor {
   int type() const { return type_; }
   int frame_size() const { return frame_; }
   int hop() const { return hop_; }
+  // Analysis window: two frames, for the frequency resolution that keeps
+  // close partials (a chord's notes, a bass line) apart when they are
+  // stretched; attacks stay sharp through the core's onset anchoring.
+  int window() const { return 2 * frame_; }
   int block_length() const { return 4 * hop_; }
 
  private:
