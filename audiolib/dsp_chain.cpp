@@ -211,9 +211,9 @@ std::shared_ptr<const Chain> ChainWithout(const std::shared_ptr<const Chain>& ol
   return chain;
 }
 
-void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t frames, uint32_t channels,
-              bool is_float, uint32_t rate, float* scratch) {
-  if (!chain || chain->entries.empty() || frames == 0) return;
+bool RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t frames, uint32_t channels,
+              bool is_float, uint32_t rate, float* scratch, float* float_out) {
+  if (!chain || chain->entries.empty() || frames == 0) return false;
   const uint32_t samples = frames * channels;
   const uint32_t bytes = samples * (is_float ? 4u : 2u);
   const auto& entries = chain->entries;
@@ -228,8 +228,9 @@ void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t fr
     // A run of consecutive effects shares one conversion of 16-bit data.
     size_t j = i;
     while (j < entries.size() && !entries[j].proc) ++j;
-    float* data = is_float ? static_cast<float*>(buffer) : scratch;
-    if (!is_float) Int16ToFloat(static_cast<const int16_t*>(buffer), scratch, samples);
+    const bool last_run = j == entries.size();
+    float* data = is_float ? static_cast<float*>(buffer) : (last_run && float_out ? float_out : scratch);
+    if (!is_float) Int16ToFloat(static_cast<const int16_t*>(buffer), data, samples);
     ParamEq* bands[32];
     int count = 0;
     for (size_t k = i; k < j; ++k) {
@@ -240,9 +241,20 @@ void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t fr
       bands[count++] = entries[k].eq.get();
     }
     ParamEq::ProcessCascade(bands, count, data, frames, channels, rate);
-    if (!is_float) FloatToInt16(scratch, static_cast<int16_t*>(buffer), samples);
+    if (!is_float) {
+      if (last_run && float_out) {
+        // What the 16-bit format can hold, without the rounding step.
+        for (uint32_t k = 0; k < samples; ++k) {
+          const float v = data[k];
+          data[k] = !(v == v) ? 0.0f : (v > 32767.0f / 32768.0f ? 32767.0f / 32768.0f : (v < -1.0f ? -1.0f : v));
+        }
+        return true;
+      }
+      FloatToInt16(scratch, static_cast<int16_t*>(buffer), samples);
+    }
     i = j;
   }
+  return false;
 }
 
 }  // namespace qv3::audio_internal

@@ -76,9 +76,12 @@ std::shared_ptr<const Chain> ChainWithout(const std::shared_ptr<const Chain>& ol
 
 // Runs the chain over `frames` frames in `buffer` (int16 when !is_float).
 // `scratch` must hold frames x channels floats; used to run effects on
-// 16-bit data. No allocation.
-void RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t frames,
-              uint32_t channels, bool is_float, uint32_t rate, float* scratch);
+// 16-bit data. No allocation. When `float_out` is given and the chain of a
+// 16-bit channel ends with effects, their result goes there directly
+// (limited to the 16-bit range, NaN as 0) instead of back into `buffer`;
+// the return value tells whether that happened.
+bool RunChain(const Chain* chain, AudioHandle channel, void* buffer, uint32_t frames,
+              uint32_t channels, bool is_float, uint32_t rate, float* scratch, float* float_out = nullptr);
 
 }  // namespace qv3::audio_internal
 

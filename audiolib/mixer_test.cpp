@@ -416,6 +416,32 @@ TEST_F(MixerTest, EqualiserGainAtCentreAndBypassNearNyquist) {
   }
 }
 
+TEST_F(MixerTest, BoostedSixteenBitStreamClipsInsteadOfWrapping) {
+  Init();
+  StreamHandle h = StreamCreatePush(44100, 2, 0);
+  FxHandle fx = ChannelSetFX(h, kFxParamEq, 0);
+  ParamEqParameters p{1000.0f, 12.0f, 15.0f};
+  FXSetParameters(fx, &p);
+  std::vector<int16_t> in(44100 * 2);
+  for (size_t i = 0; i < 44100; ++i)
+    in[2 * i] = in[2 * i + 1] = static_cast<int16_t>(29000 * std::sin(2 * M_PI * 1000 * i / 44100.0));
+  StreamPutData(h, in.data(), static_cast<uint32_t>(in.size() * 2));
+  ChannelPlay(h, false);
+  auto out = Advance(44100);
+  float hi = 0, lo = 0;
+  int clipped = 0;
+  for (size_t i = 4410; i < 44100; ++i) {
+    hi = std::max(hi, out[2 * i]);
+    lo = std::min(lo, out[2 * i]);
+    clipped += out[2 * i] >= 32767 / 32768.0f;
+    // A wrapped sample would jump across zero between neighbours.
+    ASSERT_LT(std::fabs(out[2 * i] - out[2 * i - 2]), 1.0f) << i;
+  }
+  EXPECT_EQ(hi, 32767 / 32768.0f);
+  EXPECT_EQ(lo, -1.0f);
+  EXPECT_GT(clipped, 1000);
+}
+
 TEST_F(MixerTest, StreamsOfOtherRatesAreResampledBandLimited) {
   Init(44100);
   // 1 kHz at 22 050 Hz keeps its pitch and level at 44 100 Hz.

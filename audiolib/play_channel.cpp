@@ -567,8 +567,8 @@ uint32_t PlayChannel::Pull(float* dst, uint32_t frames) {
     rounds = 0;
   }
   if (got == 0) return 0;
-  RunChain(chain(), handle_, raw_.data(), got, chans_, is_float_, rate_, scratch_.data());
   const size_t samples = static_cast<size_t>(got) * chans_;
+  if (RunChain(chain(), handle_, raw_.data(), got, chans_, is_float_, rate_, scratch_.data(), dst)) return got;
   if (is_float_)
     std::memcpy(dst, raw_.data(), samples * sizeof(float));
   else
