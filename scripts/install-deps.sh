@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake pkg-config g++ clang libclang-rt-14-dev
   # GUI
-  qt6-base-dev libgl-dev libxkbcommon-dev fonts-liberation2 fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libgl-dev libxkbcommon-dev fonts-liberation2 fonts-dejavu-core
   # audio, codecs, devices, network
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmpg123-dev libmp3lame-dev portaudio19-dev libasound2-dev
