@@ -135,7 +135,6 @@ bool AudioPlayer::WaitForQueueRoom(uint32_t bytes) {
 }
 
 void AudioPlayer::WorkerMain() {
-  LowerThisThreadPriority();
   last_posted_percent_.store(-1);
   progress_percent_.store(0);
   PlayerStream& s = *stream_;
@@ -163,6 +162,9 @@ void AudioPlayer::WorkerMain() {
     const uint32_t bytes = static_cast<uint32_t>(ch * count * 2);
     if (!WaitForQueueRoom(bytes)) break;
     StreamPutData(s.output_stream, s.output_buffer, bytes);
+    // The first block is what the user waits for after pressing Play; it
+    // renders at normal priority. Rendering ahead after it runs lowered.
+    if (pushed == uint64_t(ch) * uint64_t(count)) LowerThisThreadPriority();
 
     // 0..99 while rendering (normalised to output frames of this play);
     // exactly 100 is posted only at the end.
