@@ -120,6 +120,17 @@ class CChartCtrl : public QWidget {
   const LoopList& Loops() const { return loops_; }
   MasterValues& Master() { return master_; }
   const MasterValues& Master() const { return master_; }
+  // The master setters: pitch and tempo outside their ranges are ignored;
+  // the vocal-reduction copy is taken only below 256 (256 is the dialog's
+  // "no reduction" end and leaves the stored level as it was).
+  void SetMasterPitch(int32_t pitch) { master_.SetPitch(pitch); }
+  void SetMasterTempo(int32_t tempo) { master_.SetTempo(tempo); }
+  void SetMasterVocalReduction(int32_t level) {
+    if (level < kMaxVocalReduction) master_.SetVocalReduction(level);
+  }
+  void SetMasterEqPreset(const std::string& name) { master_.eq_preset = name; }
+  // The loop's settings at a position, or the master values (index -1).
+  LoopSettings SettingsAt(double seconds) const { return loops_.SettingsAt(seconds, master_); }
   // The master values of a freshly opened song, and empty lists.
   void ResetDocument();
 

@@ -379,6 +379,19 @@ TEST_F(ChartCtrlTest, NewSongResetsMasterValuesAndLists) {
   EXPECT_EQ(view_.Master().eq_preset, "");
   EXPECT_EQ(view_.Markers().count(), 0);
   EXPECT_EQ(view_.SelectionStart(), -1.0);
+  view_.SetMasterPitch(2401);  // out of range: ignored
+  view_.SetMasterPitch(-2400);
+  view_.SetMasterTempo(999);
+  view_.SetMasterVocalReduction(100);
+  view_.SetMasterVocalReduction(256);  // not below 256: ignored
+  view_.SetMasterEqPreset("Live");
+  EXPECT_EQ(view_.Master().pitch, -2400);
+  EXPECT_EQ(view_.Master().tempo, 10000);
+  EXPECT_EQ(view_.Master().vocal_reduction, 100);
+  const LoopSettings outside = view_.SettingsAt(3.0);
+  EXPECT_EQ(outside.index, -1);
+  EXPECT_EQ(outside.pitch, -2400);
+  EXPECT_EQ(outside.tag, "Live");
   // The lists take the song length from the view.
   view_.SetTotalLength(42.0);
   EXPECT_EQ(view_.Markers().song_length(), 42.0);
