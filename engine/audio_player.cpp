@@ -29,8 +29,9 @@ AudioPlayer::AudioPlayer(PlayerOwner* owner, const ProcessorOps& processor_ops)
 AudioPlayer::~AudioPlayer() {
   StopWorker();
   timer_.Kill();
-  CloseSource();
+  // Nothing reaches the owner from here on: it may be half destroyed itself.
   owner_ = nullptr;
+  CloseSource();
 }
 
 void AudioPlayer::Notify(int code, int64_t value) {

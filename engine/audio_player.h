@@ -65,10 +65,12 @@ inline constexpr int kOutputPaused = 3;
 
 class AudioPlayer {
  public:
-  // `owner` receives the notifications (not owned; may be nullptr).
+  // `owner` receives the notifications (not owned; may be nullptr). It must
+  // outlive the player's worker: destroy or close the player first.
   explicit AudioPlayer(PlayerOwner* owner,
                        const ProcessorOps& processor_ops = DefaultProcessorOps());
-  // Joins a running worker, kills the timer and closes the source.
+  // Joins a running worker, kills the timer, forgets the owner (it is not
+  // told about the closing) and closes the source.
   ~AudioPlayer();
   AudioPlayer(const AudioPlayer&) = delete;
   AudioPlayer& operator=(const AudioPlayer&) = delete;

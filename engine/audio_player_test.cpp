@@ -492,7 +492,9 @@ TEST_F(PlayerTest, DestroyingWhileRenderingJoinsTheWorkerAndTimer) {
   AudioPlayer& p = OpenSine(30.0);
   ASSERT_EQ(p.Play(0), 1);
   ASSERT_TRUE(WaitPushedFrames(16384));
+  size_t published = owner_.published.size();
   player_.reset();  // must not crash, leak a running thread or call a freed owner
+  EXPECT_EQ(owner_.published.size(), published);  // a dying player tells its owner nothing
   std::this_thread::sleep_for(100ms);
   size_t notes = owner_.Notes().size();
   std::this_thread::sleep_for(100ms);
