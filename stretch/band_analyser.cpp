@@ -399,9 +399,18 @@ void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
       double rot;
       if (!have_prev_) {
         rot = omega_[j] * anchor_shift_;
-      } else if (msum_[k] < mean_ ||
-                 (onset_ && msum_[k] > 1.5f * smooth_[k])) {
+      } else if (onset_ && msum_[k] > 1.5f * smooth_[k]) {
         rot = 0.0;
+      } else if (msum_[k] < mean_) {
+        // Weak peaks take their analysis phase. While the analysis barely
+        // moves (the input frozen after an attack), that phase would repeat
+        // frame after frame and turn noise into a metallic buzz; a random
+        // offset from the noise table keeps it noise.
+        rot = 0.0;
+        if (noise_ != nullptr) {
+          const int idx = (k * 31 + noise_pos_) & 8191;
+          rot = (noise_[idx] - 128) * (M_PI / 128.0);
+        }
       } else {
         rot = prev_rot_[k] + static_cast<double>(prev_phase_[r][k]) -
               phase_[r][k] + static_cast<double>(omega_[j]) * h;
@@ -456,6 +465,7 @@ void BandAnalyser::Synthesise(int h, float gain, float* const* out) {
     std::memset(a + n_ - h, 0, sizeof(float) * h);
   }
   first_frame_ = false;
+  noise_pos_ = (noise_pos_ + 1237) & 8191;
   if (!band_switch_) {
     std::swap(prev_rot_, rot_);
     std::swap(prev_phase_, phase_);

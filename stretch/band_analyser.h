@@ -6,6 +6,7 @@
 #ifndef QV3_STRETCH_BAND_ANALYSER_H_
 #define QV3_STRETCH_BAND_ANALYSER_H_
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -66,6 +67,9 @@ class BandAnalyser {
     analysis_fft_ = analysis;
     synthesis_fft_ = synthesis;
   }
+  // Random phase offsets for weak peaks while the analysis is frozen (see
+  // Synthesise); null turns them off. The table holds 8192 bytes.
+  void set_noise(const uint8_t* table) { noise_ = table; }
   void set_band_switch(bool on) { band_switch_ = on; }
   void set_spectrum_hook(SpectrumHook hook) { hook_ = std::move(hook); }
   int size() const { return n_; }
@@ -102,6 +106,8 @@ class BandAnalyser {
   double scale_ = 1.0;   // output calibration (includes 1/n)
   double centre_ = 0.0;  // effective centre of a frame's contribution
   SpectrumHook hook_;
+  const uint8_t* noise_ = nullptr;
+  int noise_pos_ = 0;
 };
 
 }  // namespace qv3

@@ -444,6 +444,7 @@ double TimePitchCore::RunHop(BandAnalyser& an, Band& b, int h, float gain,
   ReadFrame(e, centre + offset, x, frame, user_data);
   const double hop =
       b.have_read && !creeping ? static_cast<double>(centre - b.read) : 0.0;
+  an.set_noise(creeping ? noise_.data() : nullptr);
   const double period = an.Analyse(frame, hop, onset,
                                    out_centre - static_cast<double>(centre));
   an.Synthesise(h, gain, out);
