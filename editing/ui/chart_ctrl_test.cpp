@@ -337,6 +337,19 @@ TEST(ChartRasterOpTest, NotXorPenMatchesQPainterRasterOp) {
   EXPECT_EQ(qRed(ours.pixel(2, 1)), (2 * 37 + 1) & 255);  // outside the rectangles
 }
 
+TEST_F(ChartCtrlTest, TinyViewsRenderWithoutTouchingOutsideTheImage) {
+  ASSERT_EQ(view_.Loops().SetLoopStart(At(2.0, "A")), 0);
+  ASSERT_EQ(view_.Loops().SetLoopEnd(At(6.0)), 0);
+  view_.SetSelection(1.0, 3.0);
+  view_.SetSelectedItem(kItemLoop, 0);
+  for (QSize size : {QSize(0, 0), QSize(1, 1), QSize(10, 10), QSize(100, 50), QSize(30, 300)}) {
+    view_.resize(size);
+    QImage image;
+    view_.Render(&image);
+    EXPECT_EQ(image.size(), size);
+  }
+}
+
 class RecordingOwner : public ChartCtrlOwner {
  public:
   void OnChartNotify(int code, int x, int y) override { calls.push_back({code, x, y}); }

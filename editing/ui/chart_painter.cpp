@@ -97,6 +97,7 @@ void CChartCtrl::Render(QImage* image) const {
   if (image->size() != size() || image->format() != QImage::Format_RGB32) {
     *image = QImage(size(), QImage::Format_RGB32);
   }
+  if (image->isNull()) return;  // a view of no size
   const QRect plot = PlotRect();
   const bool envelope = HasSong() && EnvelopeMode(plot);
   {
@@ -187,8 +188,9 @@ void CChartCtrl::PaintEnvelope(QImage* image, const QRect& plot, const PeakEnvel
   const QRgb rgb = colour.rgb();
   uchar* const bits = image->bits();
   const qsizetype stride = image->bytesPerLine();
-  const int y_min = plot.top();
-  const int y_max = plot.top() + plot.height() - 1;
+  // A view smaller than its strips has a plot reaching outside the image.
+  const int y_min = std::max(plot.top(), 0);
+  const int y_max = std::min(plot.top() + plot.height() - 1, image->height() - 1);
   bool have_previous = false;
   int prev_top = 0, prev_bottom = 0;
   int64_t a = first_of(0);
