@@ -18,7 +18,9 @@
 #include <QWindow>
 
 #include "app/main_window_commands.h"
+#include "app/ui/eq_dialog.h"
 #include "app/ui/skin.h"
+#include "app/ui/vocal_reduction_dialog.h"
 #include "platform/main_thread.h"
 #include "platform/ui_services.h"
 #include "stretch/time_pitch_processor.h"
@@ -77,6 +79,7 @@ CQuaverly3Dlg::CQuaverly3Dlg(std::string start_file, QWidget* parent)
   BuildLayout();
   InstallShortcuts();
   chart_->SetOwner(this);
+  CreateToolWindows();
   player_->SetVolume(volume_slider_->value() / 100.0f);
   player_->SetProcessing(kTimePitchQuality, kTimePitchModePerformance);
   recent_.Initialize(kAppTitle);
@@ -95,6 +98,8 @@ CQuaverly3Dlg::~CQuaverly3Dlg() {
   qApp->removeEventFilter(this);
   player_->CloseSource();
   player_.reset();
+  vr_dlg_.reset();
+  eq_dlg_.reset();
   SetTimerHold(false);
 }
 
@@ -414,8 +419,7 @@ void CQuaverly3Dlg::UpdateCommandStates() {
   using namespace cmd;
   const bool song = player_->IsOpen();
   // Commands of later tool windows and edit operations are not built yet.
-  for (int id : {kRipCd, kUndo, kRedo, kEqWindow, kScorelet, kSniffer, kVocalReduction,
-                 kNoteFinderShow, kNoteFinderHide}) {
+  for (int id : {kRipCd, kUndo, kRedo, kScorelet, kSniffer, kNoteFinderShow, kNoteFinderHide}) {
     buttons_[id]->setEnabled(false);
   }
   for (int id : {kSave, kSaveAs, kExport, kEdit, kAddMarker, kPlay, kPause, kStop, kLoopStart,
@@ -479,6 +483,8 @@ void CQuaverly3Dlg::OnCommand(int id) {
       if (player_->IsOpen()) AddMarkerAt(CurrentPosition());
       break;
     case kOptions: ShowDefaultLocations(); break;
+    case kEqWindow: ToggleToolWindow(eq_dlg_.get()); break;
+    case kVocalReduction: ToggleToolWindow(vr_dlg_.get()); break;
     case kLeftOn:
     case kLeftOff: ToggleChannel(true); break;
     case kRightOn:

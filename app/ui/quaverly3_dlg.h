@@ -26,6 +26,7 @@
 #include "app/loop_delay.h"
 #include "app/main_window_rules.h"
 #include "app/recent_file_list.h"
+#include "app/vocal_reduction.h"
 #include "document/loop_repeat.h"
 #include "document/project_document.h"
 #include "document/project_host.h"
@@ -43,6 +44,8 @@ class QToolButton;
 namespace qv3 {
 
 class ReadoutLabel;
+class CQuaverlyEQDlg;
+class CVocalReductionDlg;
 
 class CQuaverly3Dlg : public QWidget,
                       public ProjectHost,
@@ -157,6 +160,9 @@ class CQuaverly3Dlg : public QWidget,
   int zoom_span() const { return zoom_span_; }
   const ChannelToggles& channels() const { return channels_; }
   LoopDelay& loop_delay() { return loop_delay_; }
+  CQuaverlyEQDlg* eq_window() const { return eq_dlg_.get(); }
+  CVocalReductionDlg* vocal_reduction_window() const { return vr_dlg_.get(); }
+  const VocalReduction& vocal_reduction() const { return vocal_reduction_; }
   RecentFileList& recent() { return recent_; }
   // The pop-up menus as they would be shown now (the caller owns them).
   QMenu* BuildExportMenu();
@@ -229,6 +235,8 @@ class CQuaverly3Dlg : public QWidget,
   void SwitchMode(PlaybackMode mode, bool mark_modified);
   void SetPitchDirection(bool up);
   void OnVolumeSlider(int value);
+  void CreateToolWindows();
+  void ToggleToolWindow(QWidget* window);
 
   // Items (quaverly3_dlg_items.cpp).
   void SetLoopPoint(bool start, double seconds);
@@ -269,6 +277,11 @@ class CQuaverly3Dlg : public QWidget,
   LoopDelay loop_delay_;
   JumpBackPresses jump_back_presses_;
   ChannelToggles channels_;
+  // Tool windows and the sound controls on the output channel.
+  std::unique_ptr<CQuaverlyEQDlg> eq_dlg_;
+  std::unique_ptr<CVocalReductionDlg> vr_dlg_;
+  VocalReduction vocal_reduction_;
+  StreamHandle output_stream_ = 0;
 
   // ---- Widgets ----
   std::map<int, QToolButton*> buttons_;

@@ -28,8 +28,6 @@
 namespace qv3 {
 namespace {
 
-constexpr char kEqPresetSection[] = "EQPresets";
-
 bool IsProjectPath(const std::string& path) { return PathExtension(path) == "qvp"; }
 
 // Re-enables the window and clears the status text on every way out.
@@ -198,6 +196,7 @@ bool CQuaverly3Dlg::OpenSource(const std::string& path, bool write_state, bool r
 
   if (reset_controls) {
     state.master.Reset();
+    AttachEqualizer();
     state.master.eq_preset = NoPresetName();
     SetPitchTempoSliders(0, kNormalTempo);
     RefreshTempoPitch(true);
@@ -389,27 +388,6 @@ bool CQuaverly3Dlg::OpenProjectAudio(const std::string& audio_path) {
 bool CQuaverly3Dlg::IsPlaying() { return player_->IsOpen() && !player_->IsStopped(); }
 
 void CQuaverly3Dlg::StopPlayback() { Stop(); }
-
-void CQuaverly3Dlg::AttachEqualizer() {
-  // The equaliser window attaches its effects to the output stream.
-}
-
-bool CQuaverly3Dlg::SelectEqPreset(const std::string& name) {
-  // Applying the preset is the equaliser's; here it only has to exist.
-  for (const std::string& key : GetProfileKeys(kEqPresetSection, ConfigFilePath())) {
-    if (key == name) return true;
-  }
-  return false;
-}
-
-std::string CQuaverly3Dlg::NoPresetName() {
-  const std::vector<std::string> keys = GetProfileKeys(kEqPresetSection, ConfigFilePath());
-  return keys.empty() ? std::string(kPresetUnknownName) : keys.front();
-}
-
-void CQuaverly3Dlg::ApplyVocalReduction(int32_t level) {
-  document_.state().master.SetVocalReduction(level);
-}
 
 std::string CQuaverly3Dlg::StatePathAtCurrentIndex() { return files_.NamesAtCurrentIndex().state; }
 

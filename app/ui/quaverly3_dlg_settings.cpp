@@ -6,7 +6,10 @@
 
 #include "app/main_window_commands.h"
 #include "app/ui/quaverly3_dlg.h"
+#include "app/ui/eq_dialog.h"
 #include "app/ui/skin.h"
+#include "app/ui/vocal_reduction_dialog.h"
+#include "platform/app_settings.h"
 #include "stretch/time_pitch_processor.h"
 
 namespace qv3 {
@@ -131,6 +134,52 @@ void CQuaverly3Dlg::ToggleChannel(bool left) {
   ShowOneOf(channels_.left ? cmd::kLeftOn : cmd::kLeftOff);
   ShowOneOf(channels_.right ? cmd::kRightOn : cmd::kRightOff);
   player_->SetChannelSolo(channels_.right_only(), channels_.left_only());
+}
+
+// ------------------------------------------- equaliser, vocal reduction
+
+void CQuaverly3Dlg::CreateToolWindows() {
+  eq_dlg_ = std::make_unique<CQuaverlyEQDlg>(ConfigFilePath(), this);
+  eq_dlg_->set_on_preset_chosen([this](const std::string& name) { OnEqPresetChosen(name); });
+  vr_dlg_ = std::make_unique<CVocalReductionDlg>(this);
+  vr_dlg_->SetPosition(kMaxVocalReduction);
+  vr_dlg_->on_scroll = [this](int position, bool dragging) {
+    const int level = kMaxVocalReduction - position;
+    vocal_reduction_.SetLevel(level);
+    document_.state().master.SetVocalReduction(level);
+    if (!dragging && player_->IsOpen()) document_.SetSavedState(0, true);
+  };
+}
+
+void CQuaverly3Dlg::ToggleToolWindow(QWidget* window) {
+  if (window->isVisible()) {
+    window->hide();
+    return;
+  }
+  if (window == vr_dlg_.get()) vr_dlg_->PlaceBelow(buttons_[cmd::kVocalReduction]);
+  window->show();
+  window->raise();
+}
+
+void CQuaverly3Dlg::OnOutputStreamChanged(StreamHandle output) {
+  output_stream_ = output;
+  vocal_reduction_.SetChannel(output);
+}
+
+void CQuaverly3Dlg::AttachEqualizer() {
+  if (output_stream_ != 0) eq_dlg_->controller().AttachEqualizer(output_stream_);
+}
+
+bool CQuaverly3Dlg::SelectEqPreset(const std::string& name) {
+  return eq_dlg_->controller().FindPreset(name) >= 0;
+}
+
+std::string CQuaverly3Dlg::NoPresetName() { return eq_dlg_->controller().NoPresetName(); }
+
+void CQuaverly3Dlg::ApplyVocalReduction(int32_t level) {
+  document_.state().master.SetVocalReduction(level);
+  vr_dlg_->SetPosition(kMaxVocalReduction - document_.state().master.vocal_reduction);
+  vocal_reduction_.SetLevel(document_.state().master.vocal_reduction);
 }
 
 // -------------------------------------------------------------------- mode

@@ -20,6 +20,7 @@
 #include "app/ui/default_file_locations_dlg.h"
 #include "app/ui/edit_loop_dlg.h"
 #include "app/ui/signal_close.h"
+#include "app/ui/vocal_reduction_dialog.h"
 #include "editing/wav_writer.h"
 #include "engine/audio_setup.h"
 #include "platform/app_settings.h"
@@ -439,6 +440,44 @@ TEST_F(MainWindowTest, AboutBoxAndDefaultLocations) {
   dlg.accept();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(DefaultLocation("Audio"), tmp_.Sub("music"));
+}
+
+TEST_F(MainWindowTest, SavedProjectReopensWithLoopsSettingsAndVocalReduction) {
+  OpenSong();
+  window_->Seek(2.0);
+  window_->OnCommand(cmd::kLoopStart);
+  window_->Seek(4.0);
+  window_->OnCommand(cmd::kLoopEnd);
+  window_->Seek(3.0);
+  window_->OnCommand(cmd::kTempo50);
+  window_->Seek(8.0);
+  window_->OnCommand(cmd::kPitch2);
+  window_->OnCommand(cmd::kVocalReduction);
+  ASSERT_TRUE(window_->vocal_reduction_window()->isVisible());
+  window_->vocal_reduction_window()->on_scroll(200, false);
+  EXPECT_EQ(window_->vocal_reduction().level(), 56);
+  const std::string project = tmp_.Sub("lesson.qvp");
+  ui_->save_paths.push_back(project);
+  window_->OnCommand(cmd::kSave);
+  ASSERT_EQ(ui_->save_requests.size(), 1u);
+  EXPECT_EQ(ui_->save_requests[0].title, "Save Quaverly Project As...");
+  EXPECT_TRUE(window_->TitleText().startsWith("Quaverly 3: lesson.qvp | "));
+
+  ASSERT_TRUE(window_->OpenPath(MakeWav(tmp_.Sub("other.wav"), 3.0)));
+  EXPECT_EQ(window_->document().loops().count(), 0);
+  EXPECT_EQ(window_->vocal_reduction().level(), 0);
+  EXPECT_EQ(window_->PitchText(), "Pitch: 0.00");
+
+  ASSERT_TRUE(window_->OpenPath(project));
+  ASSERT_EQ(window_->document().loops().count(), 1);
+  EXPECT_EQ(window_->document().loops().Loop(0).tempo, 5000);
+  EXPECT_EQ(window_->document().state().master.pitch, 200);
+  EXPECT_EQ(window_->vocal_reduction().level(), 56);
+  EXPECT_EQ(window_->vocal_reduction_window()->position(), 200);
+  EXPECT_EQ(window_->PitchText(), "Pitch: 2.00");  // the settings at 0 s
+  EXPECT_TRUE(window_->TitleText().startsWith("Quaverly 3: lesson.qvp | "));
+  EXPECT_EQ(window_->recent().Entry(0), project);
+  EXPECT_TRUE(ui_->messages.empty()) << ui_->messages[0].text;
 }
 
 // ---- Playback through the engine (null output, real time) ----

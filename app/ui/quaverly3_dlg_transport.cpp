@@ -24,9 +24,6 @@ void CQuaverly3Dlg::OnPlayerNotify(int code, int64_t value) {
   });
 }
 
-void CQuaverly3Dlg::OnOutputStreamChanged(StreamHandle) {
-  // The equaliser and vocal reduction attach here once they exist.
-}
 
 void CQuaverly3Dlg::HandlePlayerNotify(int code, int64_t value) {
   switch (code) {
