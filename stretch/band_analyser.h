@@ -21,6 +21,8 @@ float FastAtan2(float y, float x);
 float FastAtan2Reference(float y, float x);
 float ParabolicSin(float x);  // x in -pi .. pi
 float ParabolicCos(float x);  // x in -pi .. pi
+// Mean length of the phasor (ParabolicCos, ParabolicSin) over all angles.
+double ParabolicPhasorMeanGain();
 // Wraps an angle to -pi .. pi.
 double WrapPhase(double x);
 // Benchmark only: replace the cheap approximations by libm (to measure what

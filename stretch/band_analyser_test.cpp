@@ -27,6 +27,8 @@ TEST(BandAnalyserTest, CheapTrigonometryFollowsItsFormulas) {
   EXPECT_LT(worst_sin, 0.06);
   EXPECT_GT(worst_sin, 0.05);     // it is the parabola, not libm
   EXPECT_EQ(FastAtan2(0.0f, 0.0f), 0.0f);
+  EXPECT_GT(ParabolicPhasorMeanGain(), 1.02);
+  EXPECT_LT(ParabolicPhasorMeanGain(), 1.04);
   EXPECT_NEAR(WrapPhase(7.0), 7.0 - 2 * M_PI, 1e-12);
 }
 
