@@ -205,6 +205,14 @@ TEST(TimePitchCoreTest, SilenceStaysSilentAndFast) {
 
 TEST(TimePitchCoreTest, FullScaleNoiseStaysFinite) {
   const auto in = testing::Noise(44100, 2, 1.0);
+  // Factors whose product falls below the floor of 0.03 (and the widest
+  // ones) still run to the end.
+  const auto short_in = testing::Noise(8000, 2, 1.0);
+  for (auto [tf, pf] : {std::pair{0.1, 0.1}, std::pair{10.0, 10.0}, std::pair{0.1, 10.0}}) {
+    const auto r = Render(short_in, kRate, tf, pf, 200, 44100);
+    EXPECT_TRUE(AllFinite(r.out));
+    EXPECT_EQ(r.final_result, 0);
+  }
   for (int mode : {200, 206}) {
     for (double tf : {0.25, 0.5, 2.5}) {
       const auto r = Render(in, kRate, tf, tf > 1 ? 1.5 : 0.7, mode);
