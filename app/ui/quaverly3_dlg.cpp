@@ -395,6 +395,10 @@ void CQuaverly3Dlg::InstallShortcuts() {
     const int command = id;
     connect(s, &QShortcut::activated, this, [this, command] { OnCommand(command); });
   }
+  // Space plays and pauses, as users expect, wherever the focus is in the
+  // window.
+  auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+  connect(space, &QShortcut::activated, this, [this] { PlayPauseToggle(); });
   auto* zoom_in = new QShortcut(QKeySequence::ZoomIn, this);
   connect(zoom_in, &QShortcut::activated, this, [this] { ZoomInStep(); });
   auto* zoom_out = new QShortcut(QKeySequence::ZoomOut, this);
@@ -633,11 +637,14 @@ bool CQuaverly3Dlg::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::MouseButtonPress:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) loop_delay_.Cancel();
         return true;
+      case QEvent::ShortcutOverride:
+        // Accepted: no shortcut fires, the key arrives as a key press.
+        event->accept();
+        return true;
       case QEvent::KeyRelease:
       case QEvent::MouseButtonRelease:
       case QEvent::MouseButtonDblClick:
       case QEvent::Shortcut:
-      case QEvent::ShortcutOverride:
       case QEvent::Wheel:
         return true;
       default:
@@ -666,18 +673,13 @@ void CQuaverly3Dlg::mousePressEvent(QMouseEvent* event) {
   QWidget::mousePressEvent(event);
 }
 
-void CQuaverly3Dlg::keyPressEvent(QKeyEvent* event) {
-  // Space plays and pauses, as users expect.
-  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-    if (player_->IsPlaying() || player_->IsPaused()) {
-      Pause();
-    } else {
-      Play();
-    }
-    event->accept();
-    return;
+void CQuaverly3Dlg::PlayPauseToggle() {
+  if (!player_->IsOpen()) return;
+  if (!position_moved_ && (player_->IsPlayingOrStalled() || player_->IsPaused())) {
+    Pause();
+  } else {
+    Play();
   }
-  QWidget::keyPressEvent(event);
 }
 
 void CQuaverly3Dlg::resizeEvent(QResizeEvent* event) {

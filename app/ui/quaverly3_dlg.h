@@ -129,6 +129,8 @@ class CQuaverly3Dlg : public QWidget,
   void Play();
   void Pause();
   void Stop();
+  // Space: pause or resume while playing, otherwise play.
+  void PlayPauseToggle();
   // Moves the play position to `seconds` (loop jumps, clicks).
   void Seek(double seconds);
   // Zoom in / out (Ctrl++ / Ctrl+-).
@@ -180,7 +182,6 @@ class CQuaverly3Dlg : public QWidget,
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

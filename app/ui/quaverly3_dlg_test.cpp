@@ -528,6 +528,19 @@ TEST_F(MainWindowTest, DelayIsCutShortBySpaceAndPedalCommandsWaitMeanwhile) {
   window_->Stop();
 }
 
+TEST_F(MainWindowTest, SpacePlaysAndPauses) {
+  OpenSong(6.0);
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  QTest::keyClick(window_.get(), Qt::Key_Space);
+  EXPECT_TRUE(WaitFor([&] { return window_->player().IsPlaying(); }, 1000));
+  QTest::keyClick(window_.get(), Qt::Key_Space);
+  EXPECT_TRUE(window_->player().IsPaused());
+  QTest::keyClick(window_.get(), Qt::Key_Space);
+  EXPECT_TRUE(window_->player().IsPlaying());
+  window_->Stop();
+}
+
 TEST_F(MainWindowTest, ALoopEndingWithTheSongEndsPlaybackOnceItsRepeatsAreDone) {
   OpenSong(1.2);
   AddLoop(0.6, 1.2, 0);
