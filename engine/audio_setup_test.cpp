@@ -95,12 +95,10 @@ TEST_F(AudioSetupTest, FileStatsBitrateLengthAndStaticRecord) {
   std::string empty = dir_.Sub("empty.wav");
   ASSERT_TRUE(WriteWav(empty, 44100, 2, 0, [](int64_t, int) { return 0.0f; }));
   info = AudioFileStats(empty, &bitrate, &seconds, &error);
-  if (info) {
-    EXPECT_EQ(bitrate, 0);
-    EXPECT_EQ(seconds, 0.0);
-  } else {
-    EXPECT_NE(error, 0);
-  }
+  ASSERT_NE(info, nullptr) << error;
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(bitrate, 0);
+  EXPECT_EQ(seconds, 0.0);
 
   // A failure clears the static record and reports the library's code.
   const ChannelInfo* kept = AudioFileStats(wav, &bitrate, &seconds, &error);
