@@ -114,6 +114,17 @@ void Radix4(float* __restrict r0, float* __restrict i0, float* __restrict r1,
 }  // namespace
 
 void Fft::Complex(float* data, int sign) const {
+  ComplexSplit(data, sign);
+  const int m = n_ / 2;
+  const float* re = re_.data();
+  const float* im = im_.data();
+  for (int i = 0; i < m; ++i) {
+    data[2 * i] = re[i];
+    data[2 * i + 1] = im[i];
+  }
+}
+
+void Fft::ComplexSplit(const float* data, int sign) const {
   const int m = n_ / 2;
   float* re = re_.data();
   float* im = im_.data();
@@ -178,22 +189,21 @@ void Fft::Complex(float* data, int sign) const {
                   s);
     }
   }
-  for (int i = 0; i < m; ++i) {
-    data[2 * i] = re[i];
-    data[2 * i + 1] = im[i];
-  }
 }
 
 void Fft::Forward(float* data) const {
   const int m = n_ / 2;
-  Complex(data, -1);
-  const float z0r = data[0], z0i = data[1];
-  data[0] = z0r + z0i;
-  data[1] = z0r - z0i;
+  ComplexSplit(data, -1);
+  // Split the half-size complex transform into the real one, reading the
+  // split arrays and writing the packed output in one pass.
+  const float* re = re_.data();
+  const float* im = im_.data();
+  data[0] = re[0] + im[0];
+  data[1] = re[0] - im[0];
   for (int k = 1; k <= m / 2; ++k) {
     const int l = m - k;
-    const float zkr = data[2 * k], zki = data[2 * k + 1];
-    const float zlr = data[2 * l], zli = data[2 * l + 1];
+    const float zkr = re[k], zki = im[k];
+    const float zlr = re[l], zli = im[l];
     // E = (Zk + conj Zl) / 2, O = -i (Zk - conj Zl) / 2
     const float er = 0.5f * (zkr + zlr), ei = 0.5f * (zki - zli);
     const float dr = 0.5f * (zkr - zlr), di = 0.5f * (zki + zli);

@@ -33,6 +33,9 @@ class Fft {
   const std::vector<float>& quarter_table() const { return quarter_; }
 
  private:
+  // Complex transform of the interleaved n/2 points at data, leaving the
+  // result in the split work arrays re_, im_ (data is not changed).
+  void ComplexSplit(const float* data, int sign) const;
   float Cos(int i) const;  // cos(2 pi i / n) for 0 <= i < n
   float Sin(int i) const;  // sin(2 pi i / n)
 
