@@ -1,0 +1,240 @@
+#include "editing/export_outputs.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "audiolib/encode.h"
+#include "editing/export_external_encoder.h"
+#include "editing/wav_writer.h"
+#include "platform/ui_services.h"
+
+namespace qv3 {
+namespace {
+
+// Removes what an unfinished export left, only if it is a plain file (an
+// export to a device such as /dev/null is left alone).
+void RemovePartial(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
+}
+
+void ShowWriteFailure(const std::string& path) { MessageBoxF(kExportWriteFailFormat, path.c_str()); }
+
+// Scaled floats to the 16-bit samples of WAV, WMA and the encoder stream.
+class Int16Block {
+ public:
+  const int16_t* Convert(const float* samples, size_t count) {
+    buffer_.resize(count);
+    for (size_t i = 0; i < count; ++i) buffer_[i] = ExportSample16(samples[i]);
+    return buffer_.data();
+  }
+
+ private:
+  std::vector<int16_t> buffer_;
+};
+
+class WavOutput : public ExportOutput {
+ public:
+  WavOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+  bool Open(int rate) { return wav_.Open(path_, channels_, rate, 16); }
+  bool Write(const float* samples, size_t frames) override {
+    const size_t count = frames * static_cast<size_t>(channels_);
+    if (wav_.Write(block_.Convert(samples, count), count * sizeof(int16_t))) return true;
+    Fail();
+    return false;
+  }
+  bool Close() override {
+    if (wav_.Finish()) return true;
+    Fail();
+    return false;
+  }
+  void Abandon() override {
+    wav_.Finish();
+    RemovePartial(path_);
+  }
+
+ private:
+  void Fail() {
+    Abandon();
+    ShowWriteFailure(path_);
+  }
+  std::string path_;
+  int channels_;
+  WavWriter wav_;
+  Int16Block block_;
+};
+
+class Mp3Output : public ExportOutput {
+ public:
+  explicit Mp3Output(std::string path) : path_(std::move(path)) {}
+  Mp3Encoder& encoder() { return encoder_; }
+  bool Write(const float* samples, size_t frames) override {
+    if (encoder_.Write(samples, frames)) return true;
+    Fail();
+    return false;
+  }
+  bool Close() override {
+    if (encoder_.Stop()) return true;
+    Fail();
+    return false;
+  }
+  void Abandon() override {
+    encoder_.Stop();
+    RemovePartial(path_);
+  }
+
+ private:
+  void Fail() {
+    Abandon();
+    ShowWriteFailure(path_);
+  }
+  std::string path_;
+  Mp3Encoder encoder_;
+};
+
+class AacOutput : public ExportOutput {
+ public:
+  AacOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+  ExternalEncoder& encoder() { return encoder_; }
+  bool Write(const float* samples, size_t frames) override {
+    const size_t count = frames * static_cast<size_t>(channels_);
+    if (encoder_.Write(block_.Convert(samples, count), frames)) return true;
+    // The encoder went away mid-stream: its exit status tells why.
+    encoder_.Stop();
+    Fail();
+    return false;
+  }
+  bool Close() override {
+    if (encoder_.Stop()) return true;
+    Fail();
+    return false;
+  }
+  void Abandon() override {
+    encoder_.Abort();
+    RemovePartial(path_);
+  }
+
+ private:
+  void Fail() {
+    const int code = encoder_.error() != 0 ? encoder_.error() : kEncoderFailed;
+    if (!encoder_.output().empty()) std::fprintf(stderr, "%s", encoder_.output().c_str());
+    Abandon();
+    MessageBoxF(kAacStartFailFormat, code);
+  }
+  std::string path_;
+  int channels_;
+  ExternalEncoder encoder_;
+  Int16Block block_;
+};
+
+class WmaOutput : public ExportOutput {
+ public:
+  WmaOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+  WmaEncoder& encoder() { return encoder_; }
+  bool Write(const float* samples, size_t frames) override {
+    const size_t count = frames * static_cast<size_t>(channels_);
+    if (encoder_.Write(block_.Convert(samples, count), frames)) return true;
+    Fail();
+    return false;
+  }
+  bool Close() override {
+    if (encoder_.Close()) return true;
+    Fail();
+    return false;
+  }
+  void Abandon() override {
+    encoder_.Close();
+    RemovePartial(path_);
+  }
+
+ private:
+  void Fail() {
+    Abandon();
+    ShowWriteFailure(path_);
+  }
+  std::string path_;
+  int channels_;
+  WmaEncoder encoder_;
+  Int16Block block_;
+};
+
+}  // namespace
+
+OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int channels,
+                             ExportDialogs* dialogs, const ExportTools& tools,
+                             std::unique_ptr<ExportOutput>* output) {
+  const ExportFormat format = ExportFormatOfPath(path);
+  switch (format) {
+    case ExportFormat::kWav: {
+      auto wav = std::make_unique<WavOutput>(path, channels);
+      if (!wav->Open(sample_rate)) {
+        RemovePartial(path);
+        MessageBoxF(kExportCreateFailFormat, path.c_str());
+        return OpenOutcome::kFailed;
+      }
+      *output = std::move(wav);
+      return OpenOutcome::kOpened;
+    }
+    case ExportFormat::kMp3: {
+      const std::vector<Mp3Format> formats = Mp3Formats(sample_rate, channels);
+      if (formats.empty()) {
+        MessageBoxF(kMp3FormatUnavailableFormat, 37, RateWithComma(sample_rate).c_str());
+        return OpenOutcome::kFailed;
+      }
+      Mp3Format chosen;
+      if (!dialogs->ChooseMp3Format(formats, &chosen)) return OpenOutcome::kCancelled;
+      auto mp3 = std::make_unique<Mp3Output>(path);
+      if (!mp3->encoder().Start(path, chosen)) {
+        const int code = mp3->encoder().error();
+        if (code == 37) {
+          MessageBoxF(kMp3FormatUnavailableFormat, code, RateWithComma(sample_rate).c_str());
+        } else {
+          MessageBoxF(kMp3StartFailFormat, code);
+        }
+        return OpenOutcome::kFailed;
+      }
+      *output = std::move(mp3);
+      return OpenOutcome::kOpened;
+    }
+    case ExportFormat::kAac:
+    case ExportFormat::kMp4: {
+      AacQuality quality{};
+      if (!dialogs->ChooseAacQuality(&quality)) return OpenOutcome::kCancelled;
+      auto aac = std::make_unique<AacOutput>(path, channels);
+      const auto argv = AacEncoderArguments(tools.aac_encoder, quality.options,
+                                            format == ExportFormat::kMp4 ? "-w" : "", path);
+      if (!aac->encoder().Start(argv, sample_rate, channels)) {
+        MessageBoxF(kAacStartFailFormat, aac->encoder().error());
+        return OpenOutcome::kFailed;
+      }
+      *output = std::move(aac);
+      return OpenOutcome::kOpened;
+    }
+    case ExportFormat::kWma: {
+      // The dialog offers what the writer has for CD-quality audio; another
+      // rate is refused when the file is opened.
+      int rate = 0;
+      if (!dialogs->ChooseWmaRate(WmaEncodeGetRates(44100, 2), &rate)) {
+        return OpenOutcome::kCancelled;
+      }
+      auto wma = std::make_unique<WmaOutput>(path, channels);
+      if (!wma->encoder().Open(path, sample_rate, channels, rate)) {
+        const int code = wma->encoder().error();
+        if (code == 37) {
+          MessageBoxF(kWmaFormatUnavailableFormat, code);
+        } else {
+          MessageBoxF(kWmaStartFailFormat, code);
+        }
+        RemovePartial(path);
+        return OpenOutcome::kFailed;
+      }
+      *output = std::move(wma);
+      return OpenOutcome::kOpened;
+    }
+  }
+  return OpenOutcome::kFailed;
+}
+
+}  // namespace qv3
