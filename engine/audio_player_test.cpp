@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -350,6 +351,50 @@ TEST_F(PlayerTest, NaturalEndPostsOneHundredPlaysOutUnfadedAndReportsStopped) {
   EXPECT_EQ(p.LastOutputState(), 0);
   std::vector<int64_t> states = owner_.Values(kPlayerNotifyState);
   for (size_t i = 1; i < states.size(); ++i) EXPECT_NE(states[i], states[i - 1]);
+}
+
+TEST_F(PlayerTest, StoppingFadesWhatIsHeard) {
+  g_fake.use_constant = true;
+  g_fake.constant = 0.5f;
+  AudioPlayer& p = OpenSine(30.0);
+  ASSERT_EQ(p.Play(0), 1);
+  ASSERT_TRUE(WaitPushedFrames(3 * 16384));
+  // The output clock keeps running while Stop waits for the worker's ending.
+  std::atomic<bool> quit{false};
+  std::vector<float> out;
+  std::thread clock([&] {
+    std::vector<float> buf(2 * 441);
+    while (!quit) {
+      if (!AudioAdvanceManual(441, buf.data())) break;
+      out.insert(out.end(), buf.begin(), buf.end());
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(p.Stop(), 1);
+  quit = true;
+  clock.join();
+  ASSERT_GT(out.size(), size_t(2 * 8000));
+  EXPECT_NEAR(out[0], 0.5f * kPcmUnit, 1e-4);  // full level before the stop
+  // The level falls through the middle to silence before the output stops.
+  bool ramp = false;
+  for (float v : out) ramp = ramp || (v > 0.05f && v < 0.25f);
+  EXPECT_TRUE(ramp);
+  size_t last_loud = 0;
+  for (size_t i = 0; i < out.size(); i += 2)
+    if (out[i] > 0.01f) last_loud = i;
+  EXPECT_LT(last_loud + 2 * 4410, out.size() + 2 * 441);  // at least ~100 ms faded out
+}
+
+TEST_F(PlayerTest, StartPositionsOutsideTheSongAreClamped) {
+  AudioPlayer& p = OpenSine(1.0);
+  ASSERT_EQ(p.Play(-5000), 1);
+  EXPECT_EQ(p.start_position(), 0);
+  EXPECT_EQ(p.remaining_count(), 44100);
+  ASSERT_EQ(p.Play(p.LengthBytes() + 1000000), 1);
+  EXPECT_EQ(p.start_position(), p.LengthBytes());
+  ASSERT_TRUE(WaitWorkerResult(kWorkerReachedEnd));
+  EXPECT_EQ(owner_.Values(kPlayerNotifyProgress).back(), 100);
 }
 
 TEST_F(PlayerTest, StopMidBlockWaitsForTheEndingAndRewinds) {
