@@ -24,17 +24,22 @@ uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1]
 void SetImportCdStreamOpener(ImportCdStreamOpener opener) { g_cd_opener = opener; }
 ImportCdStreamOpener GetImportCdStreamOpener() { return g_cd_opener; }
 
-bool IsCopyablePcmWav(const std::string& path) {
+bool ReadPcmWavLayout(const std::string& path, PcmWavLayout* layout) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
+  PcmWavLayout found;
+  bool have_format = false;
   bool result = false;
   unsigned char head[12];
   if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 &&
       std::memcmp(head + 8, "WAVE", 4) == 0) {
-    // Walk the chunks to "fmt "; a bounded number, so a looping file ends.
+    uint64_t offset = 12;
+    // A bounded number of chunks, so a looping file ends.
     for (int i = 0; i < 64; ++i) {
       unsigned char chunk[8];
-      if (std::fread(chunk, 1, 8, f) != 8) break;
+      if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, f) != 8) {
+        break;
+      }
       const uint32_t size = U32(chunk + 4);
       if (std::memcmp(chunk, "fmt ", 4) == 0) {
         unsigned char fmt[40] = {};
@@ -48,16 +53,35 @@ bool IsCopyablePcmWav(const std::string& path) {
           // WAVE_FORMAT_EXTENSIBLE: the sub-format GUID starts with the tag.
           pcm = U16(fmt + 24) == 1 && U16(fmt + 18) == bits;
         }
-        result = pcm && (bits == 8 || bits == 16);
+        if (!pcm || (bits != 8 && bits != 16)) break;
+        found.channels = U16(fmt + 2);
+        found.sample_rate = static_cast<int>(U32(fmt + 4));
+        found.bits = bits;
+        if (found.channels < 1) break;
+        have_format = true;
+      } else if (std::memcmp(chunk, "data", 4) == 0) {
+        if (!have_format) break;
+        found.data_offset = offset + 8;
+        std::fseek(f, 0, SEEK_END);
+        const long end = std::ftell(f);
+        const uint64_t available = end > 0 && static_cast<uint64_t>(end) > found.data_offset
+                                       ? static_cast<uint64_t>(end) - found.data_offset
+                                       : 0;
+        const uint64_t frame = static_cast<uint64_t>(found.channels) * (found.bits / 8);
+        found.data_bytes = std::min<uint64_t>(size, available) / frame * frame;
+        result = true;
         break;
       }
       // Chunks are padded to an even size.
-      if (std::fseek(f, static_cast<long>(size) + (size & 1), SEEK_CUR) != 0) break;
+      offset += 8 + static_cast<uint64_t>(size) + (size & 1);
     }
   }
   std::fclose(f);
+  if (result && layout) *layout = found;
   return result;
 }
+
+bool IsCopyablePcmWav(const std::string& path) { return ReadPcmWavLayout(path, nullptr); }
 
 bool DecodeToWav(const std::string& source, const std::string& destination) {
   StreamHandle stream = 0;

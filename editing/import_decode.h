@@ -25,6 +25,17 @@ inline constexpr char kDecodeDiskFullFormat[] =
 // working file in its own format and would re-encode ADPCM lossily each time.
 bool IsCopyablePcmWav(const std::string& path);
 
+// Where the samples of a plain 8- or 16-bit PCM WAV lie.
+struct PcmWavLayout {
+  int channels = 0;
+  int sample_rate = 0;
+  int bits = 0;              // 8 or 16
+  uint64_t data_offset = 0;  // first sample byte
+  uint64_t data_bytes = 0;   // whole frames, within the file
+};
+// Reads the layout of a WAV that IsCopyablePcmWav accepts; false otherwise.
+bool ReadPcmWavLayout(const std::string& path, PcmWavLayout* layout);
+
 // Opens CD tracks (".cda" paths) for decoding; installed by the CD subsystem.
 // Without one, CD tracks cannot be decoded.
 using ImportCdStreamOpener = StreamHandle (*)(const char* path, uint32_t flags);

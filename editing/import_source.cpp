@@ -1,10 +1,13 @@
 #include "editing/import_source.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+#include <vector>
 
 #include "editing/import_decode.h"
+#include "editing/import_peaks.h"
 #include "editing/path_names.h"
 #include "editing/peak_scan.h"
 #include "engine/audio_setup.h"
@@ -29,20 +32,52 @@ std::string ParentFolder(const std::string& path) {
 }
 
 // Copies a WAV source into the working WAV, replacing it; shows why not.
+// copy_file_range lets the kernel move the bytes (or share them on file
+// systems that can), as cp does.
 bool CopyWav(const std::string& source, const std::string& destination) {
-  std::error_code ec;
-  std::filesystem::copy_file(source, destination,
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  if (!ec) return true;
-  std::error_code ignored;
-  const bool created = std::filesystem::exists(destination, ignored);
-  std::filesystem::remove(destination, ignored);
-  if (!created && ec != std::errc::no_space_on_device) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (in < 0 || out < 0) {
+    if (in >= 0) ::close(in);
+    if (out >= 0) ::close(out);
     MessageBoxF(kCopyFailedFormat, destination.c_str());
-  } else {
+    return false;
+  }
+  bool ok = true;
+  bool kernel_copy = true;
+  std::vector<char> buffer;
+  for (;;) {
+    ssize_t n;
+    if (kernel_copy) {
+      n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        kernel_copy = false;
+        continue;
+      }
+    } else {
+      buffer.resize(1 << 20);
+      n = ::read(in, buffer.data(), buffer.size());
+      for (ssize_t done = 0; n > 0 && done < n;) {
+        const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+          n = -1;
+          break;
+        }
+        done += w;
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+  }
+  if (::close(out) != 0) ok = false;
+  ::close(in);
+  if (!ok) {
+    ::unlink(destination.c_str());
     MessageBoxF(kDecodeDiskFullFormat, destination.c_str());
   }
-  return false;
+  return ok;
 }
 
 }  // namespace
@@ -203,7 +238,10 @@ bool SourceImporter::ShowNewSong(const std::string& path, const std::string& wor
   host_->SetSongLength(host_->PlayerLengthSeconds());
 
   PeakSet peaks;
-  if (!ScanChannelPeaks(stream, &peaks)) {
+  bool readable = false;
+  bool scanned = ScanWorkingWavPeaks(working_wav, &peaks, &readable);
+  if (!readable) scanned = ScanChannelPeaks(stream, &peaks);
+  if (!scanned) {
     MessageBoxCaption(kScanPeaksFailedCaption, MsgIcon::kError, "%s", kScanPeaksFailedText);
     host_->ClosePlayerSource();
     return false;

@@ -18,6 +18,7 @@
 
 #include "editing/import_decode.h"
 #include "editing/import_ffmpeg.h"
+#include "editing/import_peaks.h"
 #include "editing/import_test_support.h"
 #include "editing/path_names.h"
 #include "platform/paths.h"
@@ -213,6 +214,36 @@ TEST_F(ImportTest, OnlyPlainPcmWavsAreCopied) {
     EXPECT_NEAR(MaxPeak(host_.peaks.left), kSineAmplitude, 400);
   }
   EXPECT_TRUE(ui_->messages.empty());
+}
+
+TEST_F(ImportTest, WorkingWavPeaksEqualTheDecodingStreamsPeaks) {
+  // ffmpeg's WAVs carry a LIST chunk before the data; an odd-sized chunk
+  // ahead of "fmt " checks the padding rule.
+  std::string pcm16 = ReadAll(Sine("p16.wav", {"-c:a", "pcm_s16le"}, 1.3));
+  const std::string odd = std::string("junk") + '\x03' + std::string(3, '\0') + "abc" + '\0';
+  pcm16.insert(12, odd);
+  const std::string padded = dir_.WriteFile("media/padded.wav", pcm16);
+  for (const std::string& path :
+       {padded, Sine("p8.wav", {"-c:a", "pcm_u8"}, 1.3), Sine("m16.wav", {"-ac", "1", "-c:a", "pcm_s16le"}, 1.3)}) {
+    SCOPED_TRACE(path);
+    PeakSet direct;
+    bool readable = false;
+    ASSERT_TRUE(ScanWorkingWavPeaks(path, &direct, &readable));
+    ASSERT_TRUE(readable);
+    StreamHandle h = StreamCreateFile(path.c_str(), 0, 0, kSampleFloat | kStreamDecode);
+    ASSERT_NE(h, 0u);
+    PeakSet decoded;
+    ASSERT_TRUE(ScanChannelPeaks(h, &decoded));
+    StreamFree(h);
+    EXPECT_EQ(direct.value_count, decoded.value_count);
+    EXPECT_EQ(direct.left, decoded.left);
+    EXPECT_EQ(direct.right, decoded.right);
+    EXPECT_GT(MaxPeak(direct.left), 1000);
+  }
+  PeakSet none;
+  bool readable = true;
+  EXPECT_FALSE(ScanWorkingWavPeaks(Sine("f.wav", {"-c:a", "pcm_f32le"}), &none, &readable));
+  EXPECT_FALSE(readable);
 }
 
 TEST_F(ImportTest, BadFilesShowTheirMessageAndLeaveNoSong) {
