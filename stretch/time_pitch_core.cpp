@@ -143,8 +143,8 @@ int TimePitchCore::Init(int mode, int quality, int channels, float sample_rate,
     }
     lin_last_.assign(channels_, 0.0f);
     const int tag = quality == 300 ? 300 : 303;
-    resampler_[0].Init(channels_, tag, max_block);
-    load_resampler_[0].Init(channels_, 300, 2 * n0);
+    resampler_.Init(channels_, tag, max_block);
+    load_resampler_.Init(channels_, 300, 2 * n0);
     env_.assign(n0 + 16, 0.0f);
     env2_.assign(n0 + 16, 0.0f);
     ratio_.assign(n0 + 16, 0.0f);
@@ -308,8 +308,8 @@ void TimePitchCore::Reset(bool clear) {
     band_[j].catching_up = false;
   }
   if (clear) {
-    for (auto& r : resampler_) r.Reset();
-    for (auto& r : load_resampler_) r.Reset();
+    resampler_.Reset();
+    load_resampler_.Reset();
   }
   ComputeAlignment();
   if (transcriber_) transcriber_->Reset();
@@ -625,11 +625,11 @@ int TimePitchCore::Resample(int len) {
     for (int c = 0; c < channels_; ++c) lin_last_[c] = block_[c][len - 1];
     return k;
   }
-  resampler_[0].SetStep(pitch_);
+  resampler_.SetStep(pitch_);
   const float* in[2] = {block_[0].data(),
                         channels_ > 1 ? block_[1].data() : nullptr};
   float* out[2] = {queue_[0].data(), channels_ > 1 ? queue_[1].data() : nullptr};
-  return resampler_[0].Process(in, len, out, cap);
+  return resampler_.Process(in, len, out, cap);
 }
 
 int64_t TimePitchCore::EndTarget() const {
@@ -704,7 +704,7 @@ int TimePitchCore::ProcessConstantLoad(float** out, int n, void* user_data) {
   pitch_ = std::clamp(pitch_, 0.5, 2.0);
   const double pf = pitch_;
   resampler_factor_ = 1.0 / pf;
-  load_resampler_[0].SetStep(pf);
+  load_resampler_.SetStep(pf);
   const int chunk_max = static_cast<int>(load_in_[0].size());
   float* in[2] = {load_in_[0].data(),
                   channels_ > 1 ? load_in_[1].data() : nullptr};
@@ -715,7 +715,7 @@ int TimePitchCore::ProcessConstantLoad(float** out, int n, void* user_data) {
     const int got = PullQueue(in, 0, want, user_data);
     if (got == 0) break;
     float* o[2] = {out[0] + written, channels_ > 1 ? out[1] + written : nullptr};
-    written += load_resampler_[0].Process(in, got, o, n - written);
+    written += load_resampler_.Process(in, got, o, n - written);
   }
   return written > 0 ? n : 0;
 }

@@ -148,16 +148,18 @@ class TimePitchCore {
   double carry_ = 0.0;
   int queue_read_ = 0, queue_fill_ = 0;
   bool started_ = true;
-  bool params_changed_ = false;
+  bool params_changed_ = false;  // never set here: bands always realign
 
   TimePitchReadCallback read_ = nullptr;
   InputCache cache_;
   OnsetDetector onsets_;
   std::vector<BandAnalyser> analysers_;  // one per band (all channels)
   std::unique_ptr<TranscriptionProcessor> transcriber_;
-  std::array<Resampler, 2> resampler_;      // pitch (tag 303 or 300)
-  std::array<Resampler, 2> load_resampler_; // constant-load path (tag 300)
-  bool resamplers_ready_ = false;
+  // The two resampler sets (each one object for all channels): the pitch
+  // resampler of the multi-band modes (tag 303, or 300 at quality 300) and
+  // the constant-load path's (always tag 300).
+  Resampler resampler_;
+  Resampler load_resampler_;
 
   // Block state.
   int v_ = 683, block_len_ = 683;
