@@ -5,6 +5,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "app/ui/quaverly3_dlg.h"
 #include "app/ui/skin.h"
@@ -206,7 +207,14 @@ void CQuaverly3Dlg::ShowPosition(double seconds) {
   position_->setText(
       QString::fromStdString(PositionReadout(seconds, document_.state().song_length, open)));
   if (!open) return;
-  chart_->SetPlayPosition(seconds);
+  // The view repaints as a whole: only when the cursor lands on another
+  // pixel (or the view must scroll), not on every tick.
+  const double span_seconds = (chart_->AxisMax() - chart_->AxisMin()) / 1000.0;
+  const double pixels_per_second =
+      span_seconds > 0.0 ? chart_->PlotRect().width() / span_seconds : 1e9;
+  if (std::abs(seconds - chart_->PlayPosition()) * pixels_per_second >= 1.0 || seconds == 0.0) {
+    chart_->SetPlayPosition(seconds);
+  }
   const QSignalBlocker block(position_slider_);
   position_slider_->setValue(static_cast<int>(player_->SecondsToBytes(seconds) / 100));
 }

@@ -95,6 +95,9 @@ int main(int argc, char** argv) {
   setenv("XDG_CACHE_HOME", (tmp / "home/.cache").c_str(), 1);
 
   // 1. Start-up to the first paint with a short project open.
+  // Making the input is not part of the figure.
+  QElapsedTimer prep;
+  prep.start();
   const std::string demo = (tmp / "demo.wav").string();
   WriteWav(demo, 20);
   const std::string project = (tmp / "demo.qvp").string();
@@ -106,6 +109,7 @@ int main(int argc, char** argv) {
       << "loop \"80\" 7.500000 10.000000 0 8000 0 \"\" 3 1\n"
       << "loop \"100\" 15.000000 17.500000 0 10000 0 \"\" 3 0\n\n";
   }
+  const double prep_seconds = prep.nsecsElapsed() / 1e9;
   qv3::AudioStartup();
   double first_paint = 0;
   {
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
     while (!(watch.painted && window.player().IsOpen()) && t.elapsed() < 10000) {
       QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    first_paint = SecondsSinceProcessStart();
+    first_paint = SecondsSinceProcessStart() - prep_seconds;
     window.document().state().saved = 1;
   }
   double bare_paint = 0;
@@ -157,14 +161,21 @@ int main(int argc, char** argv) {
   // 3. The GUI thread while playing at 50 %.
   window.OnCommand(1507);  // tempo 50 %
   window.Play();
-  QElapsedTimer warm;
-  warm.start();
-  while (warm.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  {
+    QEventLoop loop;
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
   const double gui0 = ThreadCpuSeconds();
   const double proc0 = ProcessCpuSeconds();
   QElapsedTimer play;
   play.start();
-  while (play.elapsed() < 5000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  {
+    // A real event loop, so the figure is the window's work, not polling.
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
   const double wall = play.nsecsElapsed() / 1e9;
   const double gui_share = (ThreadCpuSeconds() - gui0) / wall;
   const double process_share = (ProcessCpuSeconds() - proc0) / wall;
