@@ -40,9 +40,9 @@ class TimePitchCore;
 // exact frame count at the end of the input makes the output end exactly at
 // input length x time factor. Never asked for more frames than the
 // processor's input cache holds (see TimePitchMaxReadFrames: 65536 frames at
-// 44.1/48 kHz, fewer at lower rates, 131072 at 88.2/96 kHz). Requests larger than 16384 frames do
-// occur (about 24576 at 96 kHz in mode 206), so a callback with a smaller
-// buffer must read in parts.
+// 44.1/48 kHz, fewer at lower rates, 131072 at 88.2/96 kHz). Requests larger
+// than 16384 frames do occur (about 24576 at 96 kHz in mode 206), so a
+// callback with a smaller buffer must read in parts.
 using TimePitchReadCallback = int (*)(float** buffers, int frames,
                                       void* user_data);
 
