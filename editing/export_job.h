@@ -36,6 +36,9 @@ struct ExportSong {
   int32_t master_pitch = 0;
   int32_t master_tempo = kExportNormalTempo;
   int volume_slider = 50;  // 0 .. 100
+  // When >= 0, the gain used instead of the slider's factor (a plain render
+  // by qv3-render without --volume).
+  double volume_factor = -1.0;
   // The time/pitch processor's mode: 200 performance, 206 transcribe.
   int processor_mode = 200;
   // Installs vocal reduction (DSP, priority 2, stereo and level > 0) and the

@@ -217,7 +217,8 @@ ExportResult ExportToFile(const std::string& path, int scope, const ExportSong& 
       PlanExportSections(song, scope, stream.rate(), stream.frames());
   const double expected = ExportExpectedSamples(sections, stream.channels());
   if (song.attach_effects) song.attach_effects(stream.handle());
-  const double volume = ExportVolumeFactor(song.volume_slider);
+  const double volume =
+      song.volume_factor >= 0.0 ? song.volume_factor : ExportVolumeFactor(song.volume_slider);
 
   std::unique_ptr<ExportOutput> output;
   switch (OpenExportOutput(path, stream.rate(), stream.channels(), dialogs, tools, &output)) {

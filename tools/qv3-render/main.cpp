@@ -1,5 +1,8 @@
 // qv3-render [--mode performance|transcribe] [--tempo PERCENT]
-//            [--pitch SEMITONES] INPUT OUTPUT
+//            [--pitch SEMITONES] [--volume 0..100] [--vocal-reduction 0..256]
+//            [--eq-preset NAME] [--bitrate KBPS] [--aac-encoder PROGRAM]
+//            INPUT OUTPUT
+// qv3-render --project FILE.qvp [--scope song|loops|loop:N] [options] OUTPUT
 #include <cstdio>
 #include <string>
 
