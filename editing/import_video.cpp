@@ -14,7 +14,7 @@ VideoExtraction::VideoExtraction(ImportProgressView* view, Settings settings)
 VideoExtraction::~VideoExtraction() = default;
 
 void VideoExtraction::Drain(int rounds) {
-  for (int i = 0; i < rounds; ++i) view_->Pump();
+  for (int i = 0; i < rounds; ++i) view_->Drain();
 }
 
 void VideoExtraction::ProbeDuration(const std::string& source) {

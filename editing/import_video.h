@@ -42,6 +42,8 @@ class ImportProgressView {
   // Processes pending events (posted pipe messages among them); may wait a
   // few milliseconds for one so the loops around it do not spin.
   virtual void Pump() = 0;
+  // One round of pending events without waiting (the drains around Cancel).
+  virtual void Drain() { Pump(); }
   // True once the user pressed Cancel (or closed the dialog).
   virtual bool CancelRequested() = 0;
   // Closes the dialog (OK or Cancel).

@@ -81,6 +81,8 @@ void ImportProgressDialog::Pump() {
   QThread::msleep(5);
 }
 
+void ImportProgressDialog::Drain() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
 void ImportProgressDialog::Close(bool ok) {
   closing_ = true;
   done(ok ? QDialog::Accepted : QDialog::Rejected);

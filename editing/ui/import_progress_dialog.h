@@ -28,6 +28,7 @@ class ImportProgressDialog : public QDialog, public ImportProgressView {
   void SetProgress(int value) override;
   void SetTimeLine(const std::string& text) override;
   void Pump() override;
+  void Drain() override;
   bool CancelRequested() override { return cancel_requested_; }
   void Close(bool ok) override;
 
