@@ -18,6 +18,7 @@
 
 #include "document/project_document.h"
 #include "editing/edit_host.h"
+#include "editing/edit_values.h"
 #include "editing/song_file_set.h"
 
 namespace qv3 {
@@ -53,8 +54,6 @@ inline constexpr char kEditRedoShortcut[] = "Ctrl+Y";
 inline constexpr int kPadUndoRequest = 2007;
 inline constexpr int kPadRedoRequest = 2008;
 
-// Insert Silence accepts 0 < seconds <= this (one hour).
-inline constexpr double kMaxSilenceSeconds = 3600.0;
 
 // Messages.
 inline constexpr char kNothingSelectedText[] =
@@ -93,17 +92,6 @@ inline constexpr char kNothingToRedoText[] = "Nothing to Redo.";
 inline constexpr char kUndoCaption[] = "Undo";
 inline constexpr char kRedoCaption[] = "Redo";
 
-// Frame number of a time: the integer part of rate x seconds (never negative).
-int64_t SecondsToFrame(double rate, double seconds);
-
-// Where Insert Silence inserts, as a frame, and the same point in seconds for
-// moving loops and markers. At the beginning every item moves (even one at
-// 0.0, whose audio moved too), so the point lies before the song's start.
-int64_t InsertionFrame(InsertPoint where, double rate, double play_position, double song_length);
-double InsertionSeconds(InsertPoint where, double play_position, double song_length);
-
-// True for a silence length the dialog may accept: finite, 0 < s <= 3600.
-bool ValidSilenceSeconds(double seconds);
 
 class EditCommands {
  public:
