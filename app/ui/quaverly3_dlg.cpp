@@ -249,7 +249,8 @@ QWidget* CQuaverly3Dlg::BuildTempoPanel() {
   });
   h->addWidget(tempo_slider_);
   auto* v = new QVBoxLayout;
-  tempo_ = new ReadoutLabel(QString::fromStdString(TempoReadout(kNormalTempo)), 15);
+  tempo_ = new ReadoutLabel(QString::fromStdString(TempoReadout(kNormalTempo)), 15,
+                            "Tempo: 400.00%");
   v->addWidget(tempo_);
   auto* steps = new QHBoxLayout;
   steps->addWidget(MakeButton(kTempoDown1, "-1"));
@@ -287,7 +288,7 @@ QWidget* CQuaverly3Dlg::BuildPitchPanel() {
   });
   h->addWidget(pitch_slider_);
   auto* v = new QVBoxLayout;
-  pitch_ = new ReadoutLabel(QString::fromStdString(PitchReadout(0)), 15);
+  pitch_ = new ReadoutLabel(QString::fromStdString(PitchReadout(0)), 15, "Pitch: -24.00");
   v->addWidget(pitch_);
   auto* steps = new QHBoxLayout;
   steps->addWidget(MakeButton(kPitchDownSemitone, "-1"));
@@ -359,8 +360,8 @@ void CQuaverly3Dlg::BuildLayout() {
     }
   });
   auto* pos_row = new QHBoxLayout;
-  position_ = new ReadoutLabel(QString::fromStdString(PositionReadout(0, 0, false)), 18);
-  position_->setMinimumWidth(300);
+  position_ = new ReadoutLabel(QString::fromStdString(PositionReadout(0, 0, false)), 18,
+                               "00:00.00 * 00:00.00");
   pos_row->addWidget(position_);
   pos_row->addWidget(position_slider_, 1);
   body->addLayout(pos_row);

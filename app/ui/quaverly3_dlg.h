@@ -86,6 +86,8 @@ class CQuaverly3Dlg : public QWidget,
   void HandlePlayerNotify(int code, int64_t value);
   void OnStatusText(const std::string& text);  // 1324
   void OnExportDone();                          // 1325
+  // 1326: the sniffer offers a downloaded file: ask to save, open and play it.
+  void OnSnifferDownload(const std::string& path);
   void OnEqPresetChosen(const std::string& name);  // 1327
   void OnDocumentChanged();                     // 1328
   // Dropped files (also what the drop event hands on).

@@ -332,6 +332,11 @@ bool CQuaverly3Dlg::ConfirmClose() {
 
 void CQuaverly3Dlg::OnExportDone() { OnStatusText("Export Complete."); }
 
+void CQuaverly3Dlg::OnSnifferDownload(const std::string& path) {
+  if (!document_.AskSaveChanges()) return;
+  if (OpenPath(path)) Play();
+}
+
 void CQuaverly3Dlg::OnEqPresetChosen(const std::string& name) {
   document_.state().master.eq_preset = name;
   if (player_->IsOpen()) document_.SetSavedState(0, true);

@@ -347,6 +347,24 @@ TEST_F(MainWindowTest, ChannelsModeAndIndicatorToggles) {
   EXPECT_TRUE(window_->Button(cmd::kIndicatorFixed)->isVisible());
 }
 
+TEST_F(MainWindowTest, MessagesFromOtherWindows) {
+  OpenSong();
+  window_->OnExportDone();
+  EXPECT_EQ(window_->StatusText(), "Export Complete.");
+  window_->OnEqPresetChosen("Bass Boost");
+  EXPECT_EQ(window_->document().state().master.eq_preset, "Bass Boost");
+  EXPECT_TRUE(window_->TitleText().contains("song.wav*"));
+  window_->HandlePlayerNotify(kPlayerNotifyProgress, 42);
+  EXPECT_EQ(window_->StatusText(), "Processing... 42%");
+  // A sniffed file: the changed document is offered for saving first.
+  ui_->answers.push_back(Answer::kNo);
+  window_->OnSnifferDownload(MakeWav(tmp_.Sub("sniffed.wav"), 2.0));
+  EXPECT_EQ(ui_->questions.size(), 1u);
+  EXPECT_TRUE(window_->TitleText().startsWith("Quaverly 3: sniffed.wav |"));
+  EXPECT_TRUE(WaitFor([&] { return window_->player().IsPlaying(); }, 1000));
+  window_->Stop();
+}
+
 TEST_F(MainWindowTest, MenusCarryTheirItems) {
   OpenSong();
   std::unique_ptr<QMenu> exp(window_->BuildExportMenu());

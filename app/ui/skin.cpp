@@ -212,8 +212,9 @@ QMenu::item:selected { background: #35515a; }
 QMenu::item:disabled { color: #66717d; }
 QMenu::separator { height: 1px; background: #3a4654; margin: 4px 8px; }
 QToolTip { background: #f4f6f8; color: #12161b; border: 1px solid #4fc3a1; padding: 3px; }
-QLineEdit, QSpinBox, QDoubleSpinBox { background: #0e1216; border: 1px solid #3a4654; border-radius: 4px; padding: 3px 5px; selection-background-color: #2f7f68; }
-QLineEdit:focus, QSpinBox:focus, QDoubleSpinBox:focus { border-color: #4fc3a1; }
+QLineEdit { background: #0e1216; border: 1px solid #3a4654; border-radius: 4px; padding: 3px 5px; selection-background-color: #2f7f68; }
+QLineEdit:focus { border-color: #4fc3a1; }
+QAbstractSpinBox { background: #0e1216; selection-background-color: #2f7f68; }
 QPushButton { background: #2a323d; border: 1px solid #3a4654; border-radius: 5px; padding: 5px 14px; }
 QPushButton:hover { border-color: #4fc3a1; }
 QPushButton:default { border-color: #4fc3a1; }
@@ -223,7 +224,8 @@ QScrollBar::add-line, QScrollBar::sub-line { width: 0; }
 )");
 }
 
-ReadoutLabel::ReadoutLabel(const QString& text, int point_size, QWidget* parent)
+ReadoutLabel::ReadoutLabel(const QString& text, int point_size, const QString& widest,
+                           QWidget* parent)
     : QLabel(text, parent) {
   setObjectName("Readout");
   QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -231,6 +233,7 @@ ReadoutLabel::ReadoutLabel(const QString& text, int point_size, QWidget* parent)
   f.setBold(true);
   setFont(f);
   setAlignment(Qt::AlignCenter);
+  setMinimumWidth(QFontMetrics(f).horizontalAdvance(widest) + 24);
 }
 
 }  // namespace qv3

@@ -23,8 +23,10 @@ QIcon AppIcon();
 // The custom read-out: a framed, large, monospaced-digit label.
 class ReadoutLabel : public QLabel {
  public:
-  // `point_size`: size of the digits.
-  ReadoutLabel(const QString& text, int point_size, QWidget* parent = nullptr);
+  // `point_size`: size of the digits; `widest`: the longest text it will
+  // show, so the layout around it never moves while it counts.
+  ReadoutLabel(const QString& text, int point_size, const QString& widest,
+               QWidget* parent = nullptr);
 };
 
 }  // namespace qv3
