@@ -221,6 +221,41 @@ TEST_F(MainWindowTest, ClickSetsALoopStartAndRightClickItsEnd) {
   EXPECT_LT(window_->document().loops().pending().start, 0.0);
 }
 
+TEST_F(MainWindowTest, MarkersFromTheTopStripAreDraggedAndDeletedThroughTheItemMenu) {
+  OpenSong();
+  CChartCtrl* chart = window_->chart();
+  const QPoint strip(PlotPointAt(5.0).x(), CChartCtrl::kTopStripHeight / 2);
+  QTest::mouseClick(chart, Qt::LeftButton, {}, strip);
+  ASSERT_EQ(window_->document().markers().count(), 1);
+  EXPECT_NEAR(window_->document().markers().At(0).position, 5.0, 0.1);
+  EXPECT_EQ(window_->document().markers().At(0).name, "M1");
+  // Drag it by its handle to 7 s.
+  const QPoint handle(chart->SecondsToPixel(window_->document().markers().At(0).position),
+                      CChartCtrl::kTopStripHeight - 30);
+  ASSERT_EQ(chart->HitTest(handle).kind, ChartHit::kMarker);
+  QTest::mousePress(chart, Qt::LeftButton, {}, handle);
+  QTest::mouseMove(chart, QPoint(PlotPointAt(7.0).x(), handle.y()));
+  QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(PlotPointAt(7.0).x(), handle.y()));
+  EXPECT_NEAR(window_->document().markers().At(0).position, 7.0, 0.1);
+  // Right-click it and choose Delete.
+  const QPoint moved(chart->SecondsToPixel(window_->document().markers().At(0).position),
+                     handle.y());
+  QStringList items;
+  window_->set_dialog_hook([&](QWidget* w) {
+    auto* menu = qobject_cast<QMenu*>(w);
+    if (menu == nullptr) return 0;
+    for (QAction* a : menu->actions()) items << a->text();
+    for (QAction* a : menu->actions()) {
+      if (a->text() == "&Delete") a->trigger();
+    }
+    return 0;
+  });
+  QTest::mouseClick(chart, Qt::RightButton, {}, moved);
+  EXPECT_EQ(items, QStringList({"&Edit...", "&Delete"}));
+  EXPECT_EQ(window_->document().markers().count(), 0);
+  EXPECT_EQ(chart->Markers().count(), 0);
+}
+
 TEST_F(MainWindowTest, TempoInsideALoopChangesTheLoopOutsideTheMasterTempo) {
   OpenSong();
   AddLoop(2.0, 4.0);
