@@ -11,9 +11,8 @@
 //  - The read callback runs on the thread that calls TimePitchProcess, inside
 //    that call.
 //  - TimePitchProcess allocates nothing, takes no lock and does no I/O: every
-//    buffer is allocated by TimePitchCreate. (The one exception is the
-//    constant-load path, property 107, which this system never turns on: its
-//    scratch buffers grow the first time a larger request arrives.)
+//    buffer is allocated by TimePitchCreate (the constant-load path of
+//    property 107 works through a fixed scratch buffer in chunks).
 //
 // Typical use (playback): Create once per source; before every play
 // Reset(true), SetProperty(100, pitch), SetProperty(101, time), optionally
