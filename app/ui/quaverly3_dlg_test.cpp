@@ -197,6 +197,22 @@ TEST_F(MainWindowTest, OpeningAWavShowsItsTitleAndEnablesTheTransport) {
   EXPECT_TRUE(ui_->messages.empty());
 }
 
+TEST_F(MainWindowTest, AFailedOpenLeavesNoSongAndSaysWhy) {
+  OpenSong();
+  EXPECT_FALSE(window_->OpenPath(tmp_.Sub("gone.wav")));
+  ASSERT_EQ(ui_->messages.size(), 1u);
+  EXPECT_EQ(ui_->messages[0].caption, "File Not Found");
+  EXPECT_EQ(ui_->messages[0].text, "The Source file was not found:\n\n\t" + tmp_.Sub("gone.wav") +
+                                       "\n\nSorry, can't continue.");
+  EXPECT_FALSE(window_->OpenPath(tmp_.WriteFile("score.pdf", "%PDF")));
+  EXPECT_NE(ui_->messages.back().text.find("is is an unknown file type"), std::string::npos);
+  EXPECT_FALSE(window_->player().IsOpen());
+  EXPECT_EQ(window_->TitleText(), "Quaverly 3: Ready");
+  EXPECT_EQ(window_->PositionText(), "0:00 * 0:00");
+  EXPECT_FALSE(window_->Button(cmd::kPlay)->isEnabled());
+  EXPECT_TRUE(window_->isEnabled());
+}
+
 TEST_F(MainWindowTest, ClickSetsALoopStartAndRightClickItsEnd) {
   OpenSong();
   CChartCtrl* chart = window_->chart();
