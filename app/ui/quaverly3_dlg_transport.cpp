@@ -61,6 +61,9 @@ double CQuaverly3Dlg::CurrentPosition() const {
 
 void CQuaverly3Dlg::OnPositionTick() {
   if (!player_->IsOpen()) return;
+  // Ticks queued before a Stop, or arriving during the pause between
+  // repetitions, must not move the loop logic.
+  if (loop_delay_.running() || (after_stop_ && player_->IsStopped())) return;
   const double length = document_.state().song_length;
   const double pos = std::clamp(player_->PositionSeconds(), 0.0, length);
   after_stop_ = false;
