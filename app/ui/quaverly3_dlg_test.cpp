@@ -343,6 +343,20 @@ TEST_F(MainWindowTest, ZoomButtonsSliderAndSteps) {
   EXPECT_EQ(window_->ZoomText(), "Zoom: 6 seconds");
   window_->OnCommand(cmd::kZoom20);  // longer than the song
   EXPECT_EQ(window_->ZoomText(), "Zoom: All");
+
+  // Dragging out of the plot while stopped scrolls by 1 % of the span.
+  window_->OnCommand(cmd::kZoom5);
+  window_->Seek(7.0);
+  CChartCtrl* chart = window_->chart();
+  const double min = chart->AxisMin();
+  const double span = chart->AxisMax() - chart->AxisMin();
+  ASSERT_GT(min, 0.0);
+  QTest::mousePress(chart, Qt::LeftButton, {}, PlotPointAt(7.5));
+  QTest::mouseMove(chart, QPoint(chart->PlotRect().left() - 3, chart->PlotRect().center().y()));
+  EXPECT_NEAR(chart->AxisMin(), min - span / 100, 1e-6);
+  QTest::mouseRelease(chart, Qt::LeftButton, {},
+                      QPoint(chart->PlotRect().left() - 3, chart->PlotRect().center().y()));
+  EXPECT_LT(window_->document().loops().pending().start, 0.0);  // no click, no loop point
 }
 
 TEST_F(MainWindowTest, DroppingTwoFilesShowsTheOneFileMessageAndChangesNothing) {
@@ -619,6 +633,24 @@ TEST_F(MainWindowTest, ALoopEndingWithTheSongEndsPlaybackOnceItsRepeatsAreDone) 
   EXPECT_TRUE(window_->player().IsStopped());
   EXPECT_EQ(window_->StatusText(), "Idle");
   EXPECT_EQ(window_->PositionText(), "0:00.00 * 0:01.20");
+}
+
+TEST_F(MainWindowTest, RepeatPlayStartsAgainAtTheEnd) {
+  OpenSong(0.8);
+  window_->OnCommand(cmd::kRepeatOff);
+  ASSERT_TRUE(window_->repeat_play());
+  double highest = 0.0;
+  bool restarted = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const double pos = window_->player().PositionSeconds();
+    if (highest > 0.6 && pos < 0.3 && window_->player().IsPlayingOrStalled()) restarted = true;
+    highest = std::max(highest, pos);
+  });
+  probe.start(10);
+  window_->Play();
+  EXPECT_TRUE(WaitFor([&] { return restarted; }, 5000));
+  window_->Stop();
 }
 
 TEST(MainWindowSignalTest, TerminationSignalClosesTheWindowAndExitsCleanly) {
