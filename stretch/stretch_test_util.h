@@ -165,6 +165,9 @@ inline std::complex<double> Probe(const std::vector<float>& x, int64_t from,
 inline double MeasureFrequency(const std::vector<float>& x, int64_t from,
                                double guess, double rate) {
   const int len = 8192;
+  const int gap = 2048;
+  from = std::clamp<int64_t>(from, 0, static_cast<int64_t>(x.size()) - len - gap);
+  if (from < 0) return 0.0;
   double best = guess, best_mag = 0;
   for (double f = guess * 0.97; f <= guess * 1.03; f += guess * 0.001) {
     const double m = std::abs(Probe(x, from, len, f, rate));
@@ -173,7 +176,6 @@ inline double MeasureFrequency(const std::vector<float>& x, int64_t from,
       best = f;
     }
   }
-  const int gap = 2048;
   const auto a = Probe(x, from, len, best, rate);
   const auto b = Probe(x, from + gap, len, best, rate);
   const double d = std::arg(b / a);
