@@ -567,7 +567,8 @@ TEST_F(MainWindowTest, SavedProjectReopensWithLoopsSettingsAndVocalReduction) {
 
 TEST_F(MainWindowTest, LoopWithRepeatCountTwoPlaysThreeTimesThenRunsOn) {
   OpenSong(6.0);
-  AddLoop(0.3, 0.8, 2);
+  AddLoop(0.3, 0.8, 2, 0, 8000);
+  bool took_loop_tempo = false;
   int jumps = 0;
   double last = 0.0;
   QTimer probe;
@@ -575,12 +576,17 @@ TEST_F(MainWindowTest, LoopWithRepeatCountTwoPlaysThreeTimesThenRunsOn) {
     const double pos = window_->player().PositionSeconds();
     if (pos + 0.2 < last) ++jumps;
     last = pos;
+    if (window_->TempoText() == "Tempo: 80.00%") took_loop_tempo = true;
   });
   probe.start(10);
   window_->Play();
   EXPECT_TRUE(WaitFor([&] { return last > 1.3; }, 8000));
   EXPECT_EQ(jumps, 2);
   EXPECT_EQ(window_->document().loops().Loop(0).pass_counter, 0);
+  // Inside the loop its tempo played; past it the master tempo is back.
+  EXPECT_TRUE(took_loop_tempo);
+  EXPECT_EQ(window_->TempoText(), "Tempo: 100.00%");
+  EXPECT_DOUBLE_EQ(window_->player().time_factor(), 1.0);
   window_->Stop();
 }
 
