@@ -93,12 +93,6 @@ std::string AudioPathLine(const std::string& path) {
 
 }  // namespace
 
-std::string PathFileName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "(unknown)";
-  return path.substr(slash + 1);
-}
-
 std::string FormatProjectText(const DocumentState& state, const MarkerList& markers,
                               const LoopList& loops) {
   std::string out;

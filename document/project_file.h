@@ -25,6 +25,7 @@
 #include "document/document_state.h"
 #include "document/loop_list.h"
 #include "document/marker_list.h"
+#include "platform/path_names.h"
 
 namespace qv3 {
 
@@ -100,9 +101,6 @@ std::string ReadProjectAudioPath(const std::string& project_path);
 // The text of the title line: "Quaverly 3: Ready" without a project name,
 // else "Quaverly 3: %s%s | %d Kbps | %s Hz | %d Bit | %s | %.2f MB".
 std::string ProjectTitleText(const DocumentState& state);
-
-// The text after the last "/"; "(unknown)" when there is none.
-std::string PathFileName(const std::string& path);
 
 }  // namespace qv3
 

@@ -1,4 +1,4 @@
-#include "editing/path_names.h"
+#include "platform/path_names.h"
 
 #include <algorithm>
 #include <array>

@@ -3,8 +3,8 @@
 // is looked at: "/home/u/v1.2/song" has neither a title nor an extension.
 // Callers make paths from the command line or a drop absolute first
 // (MakeAbsolute in platform/paths.h), since a bare name has no "/".
-#ifndef QV3_EDITING_PATH_NAMES_H_
-#define QV3_EDITING_PATH_NAMES_H_
+#ifndef QV3_PLATFORM_PATH_NAMES_H_
+#define QV3_PLATFORM_PATH_NAMES_H_
 
 #include <string>
 
@@ -32,4 +32,4 @@ bool IsVideoFile(const std::string& path);  // avi m4v mpg mov flv wmv rm
 
 }  // namespace qv3
 
-#endif  // QV3_EDITING_PATH_NAMES_H_
+#endif  // QV3_PLATFORM_PATH_NAMES_H_
