@@ -30,7 +30,10 @@
 #include "document/loop_repeat.h"
 #include "document/project_document.h"
 #include "document/project_host.h"
+#include "editing/import_host.h"
+#include "editing/import_source.h"
 #include "editing/song_file_set.h"
+#include "editing/ui/import_progress_dialog.h"
 #include "editing/ui/chart_ctrl.h"
 #include "engine/audio_player.h"
 #include "engine/player_owner.h"
@@ -50,7 +53,8 @@ class CVocalReductionDlg;
 class CQuaverly3Dlg : public QWidget,
                       public ProjectHost,
                       public PlayerOwner,
-                      public ChartCtrlOwner {
+                      public ChartCtrlOwner,
+                      public ImportHost {
   Q_OBJECT
 
  public:
@@ -117,15 +121,39 @@ class CQuaverly3Dlg : public QWidget,
   void AddRecentFile(const std::string& path) override;
   void ShowTitle(const std::string& title) override;
 
+  // ---- ImportHost ----
+  void EnableMainWindow(bool enable) override;
+  void BringToForeground() override;
+  SongFileSet& Files() override { return files_; }
+  void SetSongProperties(const SongProperties& properties) override;
+  void SetSongPaths(const std::string& source_path, const std::string& audio_copy_path,
+                    const std::string& project_path) override;
+  void SetSongLength(double seconds) override;
+  bool WriteProjectState(const std::string& state_path) override;
+  void SetSavedState(int saved, bool rewrite) override;
+  bool AskSaveChanges() override;
+  bool OpenProject(const std::string& path) override;
+  void ShowNoSong() override;
+  void NotifyPad(int code) override;
+  void RefreshTitle() override;
+  void ClosePlayerSource() override;
+  int OpenPlayerSource(const std::string& wav_path) override;
+  int64_t PlayerLengthBytes() override;
+  double PlayerLengthSeconds() override;
+  StreamHandle PlayerDecodeStream() override;
+  void ClearWaveform() override;
+  void SetPositionSlider(int64_t max, int64_t page) override;
+  void LoadPeaks(const PeakSet& peaks) override;
+  void ShowWholeSong() override;
+  void ResetControls() override;
+
   // ---- Opening ----
   // Open, recent files, drop and the start file: a ".qvp" through the
-  // project reader, a WAV file as the new song. Adds it to the recent list
-  // on success, clears the working paths on failure.
+  // project reader, an audio or video file as the new song (the importer).
+  // Adds it to the recent list on success; a failure that discarded the
+  // previous song leaves no song.
   bool OpenPath(const std::string& path);
-  // A WAV file as the new song: snapshot 0, engine, peaks, view. With
-  // `reset_controls` tempo, pitch and vocal reduction start afresh; with
-  // `write_state` snapshot 0's state file is written.
-  bool OpenSource(const std::string& path, bool write_state, bool reset_controls);
+  SourceImporter& importer() { return importer_; }
 
   // ---- Transport ----
   void Play();
@@ -285,6 +313,9 @@ class CQuaverly3Dlg : public QWidget,
   std::unique_ptr<CVocalReductionDlg> vr_dlg_;
   VocalReduction vocal_reduction_;
   StreamHandle output_stream_ = 0;
+  // Opening songs: the importer drives the ImportHost steps above.
+  QtProgressViewFactory progress_views_{this};
+  SourceImporter importer_{this, &progress_views_};
 
   // ---- Widgets ----
   std::map<int, QToolButton*> buttons_;
@@ -312,8 +343,6 @@ class CQuaverly3Dlg : public QWidget,
   bool pitch_direction_up_ = true;
   bool closing_confirmed_ = false;
   bool close_after_delay_ = false;
-  bool first_open_ = true;
-  std::string last_open_folder_;
   bool after_stop_ = false;  // last_loop_index() reports kAfterStop
   int32_t current_pitch_ = 0;
   int32_t current_tempo_ = kNormalTempo;

@@ -19,6 +19,7 @@
 #include "app/ui/skin.h"
 #include "editing/path_names.h"
 #include "editing/peak_scan.h"
+#include "editing/ui/open_source_dialog.h"
 #include "engine/audio_setup.h"
 #include "platform/app_settings.h"
 #include "platform/paths.h"
@@ -29,24 +30,6 @@ namespace qv3 {
 namespace {
 
 bool IsProjectPath(const std::string& path) { return PathExtension(path) == "qvp"; }
-
-// Re-enables the window and clears the status text on every way out.
-class OpeningScope {
- public:
-  explicit OpeningScope(QWidget* window, bool* busy) : window_(window), busy_(busy) {
-    *busy_ = true;
-    window_->setEnabled(false);
-  }
-  ~OpeningScope() {
-    window_->setEnabled(true);
-    *busy_ = false;
-    Ui().SetStatusText("");
-  }
-
- private:
-  QWidget* window_;
-  bool* busy_;
-};
 
 }  // namespace
 
@@ -65,153 +48,145 @@ void CQuaverly3Dlg::OnStartup() {
 // --------------------------------------------------------------- opening
 
 bool CQuaverly3Dlg::OpenPath(const std::string& path) {
-  bool ok = false;
-  if (IsProjectPath(path)) {
-    ok = document_.ReadProjectFile(path, false);
-    if (ok) files_.set_project_path(document_.state().project_path);
-  } else {
-    ok = OpenSource(path, true, true);
-  }
-  if (ok) {
-    recent_.Add(path);
-  } else {
-    files_.Reset();
-    if (!player_->IsOpen()) ResetForNoSong();
-  }
+  const bool ok = importer_.OpenMediaOrProject(path);
+  if (!ok && !player_->IsOpen()) ResetForNoSong();
   SyncView();
   document_.UpdateTitle();
   UpdateCommandStates();
   return ok;
 }
 
-bool CQuaverly3Dlg::OpenSource(const std::string& path, bool write_state, bool reset_controls) {
-  OpeningScope scope(this, &busy_);
-  if (!IsNonEmptyRegularFile(path)) {
-    MessageBoxCaption("File Not Found", MsgIcon::kError,
-                      "The Source file was not found:\n\n\t%s\n\nSorry, can't continue.",
-                      path.c_str());
-    return false;
-  }
-  loop_delay_.Cancel();
-  player_->CloseSource();
-  document_.state().audio_open = false;
-  Ui().SetStatusText("Opening...");
-  chart_->ClearSeries();
-  for (int i = 0; i < 10; ++i) Ui().ProcessPendingEvents();
+// ------------------------------------------------------------ import host
 
-  const SnapshotNames names = files_.Begin(DefaultLocation("Temp"));
+void CQuaverly3Dlg::EnableMainWindow(bool enable) {
+  setEnabled(enable);
+  busy_ = !enable;
+  if (enable) {
+    SyncView();
+    UpdateCommandStates();
+  }
+}
 
-  if (!IsAudioFile(path) && !IsVideoFile(path)) {
-    MessageBoxF("Can't open the file:\n\n\t%s\n\nMore Details:\n\nThe file you are trying to open "
-                "is is an unknown file type.\n\nSorry, can't continue.",
-                path.c_str());
-    return false;
-  }
-  if (!IsWavFile(path)) {
-    // Decoding other formats and extracting the audio of videos belong to
-    // the import part of the program.
-    MessageBoxF("Can't open the file:\n\n\t%s\n\nMore Details:\n\nUnsupported File "
-                "Format\n\nSorry, can't continue.",
-                path.c_str());
-    return false;
-  }
-  int bitrate = 0;
-  double seconds = 0.0;
-  int error = 0;
-  const ChannelInfo* info = AudioFileStats(path, &bitrate, &seconds, &error);
-  if (info == nullptr) {
-    if (error == kErrorFileForm) {
-      MessageBoxF("Can't open the file:\n\n\t%s\n\nMore Details:\n\nUnsupported File "
-                  "Format\n\nSorry, can't continue.",
-                  path.c_str());
-    } else {
-      MessageBoxF("Unable to get the Audio File Stats from:\n\n\t%s\n\nSorry, can't continue.",
-                  path.c_str());
-    }
-    return false;
-  }
-  StreamFacts facts;
-  facts.sample_rate = static_cast<int32_t>(info->freq);
-  facts.channels = static_cast<int32_t>(info->chans);
-  facts.bytes_per_sample = info->origres != 0 ? static_cast<int32_t>(info->origres / 8) : 2;
-  facts.file_size = FileSize(path);
-  facts.bit_rate = seconds > 0.0 ? static_cast<int32_t>(facts.file_size / (seconds * 125.0) + 0.5) : 0;
+void CQuaverly3Dlg::BringToForeground() {
+  raise();
+  activateWindow();
+}
 
-  std::error_code ec;
-  std::filesystem::copy_file(path, names.audio, std::filesystem::copy_options::overwrite_existing,
-                             ec);
-  if (ec) {
-    MessageBoxF("Can't create the output file:\n\n   %s", names.audio.c_str());
-    return false;
-  }
+void CQuaverly3Dlg::SetSongProperties(const SongProperties& properties) {
+  StreamFacts& facts = document_.state().stream;
+  facts.sample_rate = properties.sample_rate;
+  facts.channels = properties.channels;
+  facts.bytes_per_sample = properties.bytes_per_sample;
+  facts.file_size = properties.file_size;
+  facts.bit_rate = properties.bit_rate;
+}
 
-  Ui().SetStatusText(kScanningPeaksText);
-  const int opened = player_->OpenSource(names.audio, player_->processing_quality(),
-                                         player_->processing_mode(), true);
-  if (opened != kPlayerOpenOk) {
-    MessageBoxF("Can't open the file:\n\n\t%s\n\nMore Details:\n\nUnsupported File "
-                "Format\n\nSorry, can't continue.",
-                path.c_str());
-    return false;
-  }
-  const double length = player_->LengthSeconds();
-  const std::string project_folder = ProjectFolder();
-  files_.set_source_path(path);
-  files_.set_audio_copy_path(AudioCopyPath(path, project_folder));
-  files_.set_project_path(DefaultProjectPath(project_folder));
-
+void CQuaverly3Dlg::SetSongPaths(const std::string& source_path, const std::string& audio_copy_path,
+                                 const std::string& project_path) {
   DocumentState& state = document_.state();
-  state.source_path = path;
-  state.audio_path = files_.audio_copy_path();
-  state.project_path = files_.project_path();
-  state.stream = facts;
+  state.source_path = source_path;
+  state.audio_path = audio_copy_path;
+  state.project_path = project_path;
   state.audio_open = true;
   state.current_loop = -1;
   document_.markers().Clear();
   document_.loops().Clear();
-  document_.SetSongLength(length);
+}
 
-  {
-    const QSignalBlocker block(position_slider_);
-    position_slider_->setRange(0, static_cast<int>(player_->LengthBytes() / 100));
-    position_slider_->setPageStep(std::max<int>(1, static_cast<int>(player_->SecondsToBytes(1.0) / 100)));
-    position_slider_->setValue(0);
-  }
+void CQuaverly3Dlg::SetSongLength(double seconds) {
+  document_.SetSongLength(seconds);
+  chart_->SetTotalLength(seconds);
+}
 
-  PeakSet peaks;
-  if (!ScanChannelPeaks(player_->decode_stream(), &peaks)) {
-    MessageBoxCaption(kScanPeaksFailedCaption, MsgIcon::kError, "%s", kScanPeaksFailedText);
-    player_->CloseSource();
-    state.audio_open = false;
-    return false;
-  }
+bool CQuaverly3Dlg::WriteProjectState(const std::string& state_path) {
+  return document_.WriteProjectFile(state_path);
+}
+
+void CQuaverly3Dlg::SetSavedState(int saved, bool rewrite) {
+  document_.SetSavedState(saved, rewrite);
+}
+
+bool CQuaverly3Dlg::AskSaveChanges() {
+  if (!document_.AskSaveChanges()) return false;
+  // Whatever the answer was, the old song's changes are settled now.
+  if (player_->IsOpen()) document_.SetSavedState(1, false);
+  return true;
+}
+
+bool CQuaverly3Dlg::OpenProject(const std::string& path) {
+  const bool ok = document_.ReadProjectFile(path, false);
+  if (ok) files_.set_project_path(document_.state().project_path);
+  return ok;
+}
+
+void CQuaverly3Dlg::ShowNoSong() {
+  ResetForNoSong();
+  document_.SetSavedState(1, false);
+  UpdateCommandStates();
+}
+
+void CQuaverly3Dlg::NotifyPad(int) {
+  // The notation pad hears about opened songs once it exists.
+}
+
+void CQuaverly3Dlg::RefreshTitle() { document_.UpdateTitle(); }
+
+void CQuaverly3Dlg::ClosePlayerSource() {
+  loop_delay_.Cancel();
+  player_->CloseSource();
+  document_.state().audio_open = false;
+}
+
+int CQuaverly3Dlg::OpenPlayerSource(const std::string& wav_path) {
+  const int opened = player_->OpenSource(wav_path, player_->processing_quality(),
+                                         player_->processing_mode(), true);
+  return opened == kPlayerOpenOk ? 0 : opened;
+}
+
+int64_t CQuaverly3Dlg::PlayerLengthBytes() { return player_->LengthBytes(); }
+
+double CQuaverly3Dlg::PlayerLengthSeconds() { return player_->LengthSeconds(); }
+
+StreamHandle CQuaverly3Dlg::PlayerDecodeStream() { return player_->decode_stream(); }
+
+void CQuaverly3Dlg::ClearWaveform() { chart_->ClearSeries(); }
+
+void CQuaverly3Dlg::SetPositionSlider(int64_t max, int64_t page) {
+  const QSignalBlocker block(position_slider_);
+  position_slider_->setRange(0, static_cast<int>(std::max<int64_t>(0, max)));
+  position_slider_->setPageStep(static_cast<int>(std::max<int64_t>(1, page)));
+  position_slider_->setValue(0);
+}
+
+void CQuaverly3Dlg::LoadPeaks(const PeakSet& peaks) {
   chart_->ResetDocument();
-  chart_->SetPeaks(std::move(peaks), facts.channels);
-  chart_->SetTotalLength(length);
+  PeakSet copy = peaks;
+  chart_->SetPeaks(std::move(copy), document_.state().stream.channels);
+  chart_->SetTotalLength(player_->LengthSeconds());
+}
+
+void CQuaverly3Dlg::ShowWholeSong() {
+  const double length = player_->LengthSeconds();
   {
     const QSignalBlocker block(zoom_slider_);
     zoom_slider_->setRange(1, ZoomSliderMax(length, true));
   }
   SetZoomSpan(-1);
-
-  if (reset_controls) {
-    state.master.Reset();
-    AttachEqualizer();
-    state.master.eq_preset = NoPresetName();
-    SetPitchTempoSliders(0, kNormalTempo);
-    RefreshTempoPitch(true);
-    ApplyVocalReduction(0);
-  }
+  // A new song starts at its beginning with no loop pass pending.
   tracker_.Reset();
   after_stop_ = false;
   position_moved_ = false;
   ShowPosition(0.0);
-  SyncView();
-  document_.UpdateTitle();
-  if (write_state) document_.WriteProjectFile(names.state);
-  document_.SetSavedState(1, false);
-  UpdateCommandStates();
-  return true;
+}
+
+void CQuaverly3Dlg::ResetControls() {
+  DocumentState& state = document_.state();
+  state.master.Reset();
+  AttachEqualizer();
+  state.master.eq_preset = NoPresetName();
+  SetPitchTempoSliders(0, kNormalTempo);
+  RefreshTempoPitch(true);
+  ApplyVocalReduction(0);
 }
 
 void CQuaverly3Dlg::ResetForNoSong() {
@@ -243,34 +218,18 @@ void CQuaverly3Dlg::ResetForNoSong() {
 }
 
 void CQuaverly3Dlg::OpenCommand() {
-  if (!document_.AskSaveChanges()) return;
-  if (player_->IsOpen()) document_.SetSavedState(1, false);
-  FileDialogRequest request;
-  request.title = "Select Source File...";
-  request.filters = {
-      {"All Openable Files (Audio, Video & Project Files)",
-       "*.wav;*.mp3;*.aac;*.mp4;*.m4a;*.mp1;*.aif;*.wma;*.ogg;*.cda;*.avi;*.mp4;*.m4v;*.mpg;*.mov;"
-       "*.flv;*.wmv;*.rm;*.qvp"},
-      {"Audio Files (wav, mp3, aac, mp4, m4a, mp1, aif, wma, ogg, cda)",
-       "*.wav;*.mp3;*.aac;*.mp4;*.m4a;*.mp1;*.aif;*.wma;*.ogg;*.cda"},
-      {"Video Files (avi, mp4, m4v, mpg, mov, flv, wmv, rm)",
-       "*.avi;*.mp4;*.m4v;*.mpg;*.mov;*.flv;*.wmv;*.rm"},
-      {"Project Files (qvp)", "*.qvp"},
-  };
-  request.initial_folder = first_open_ ? DefaultLocation("Audio") : last_open_folder_;
-  const std::string chosen = Ui().OpenFileName(request);
-  if (chosen.empty()) return;
-  first_open_ = false;
-  const size_t slash = chosen.rfind('/');
-  if (slash != std::string::npos) last_open_folder_ = chosen.substr(0, slash);
-  OpenPath(chosen);
+  QtSourceChooser chooser(this);
+  importer_.OpenCommand(&chooser);
+  if (!player_->IsOpen()) ResetForNoSong();
+  SyncView();
+  document_.UpdateTitle();
+  UpdateCommandStates();
 }
 
 void CQuaverly3Dlg::OpenRecent(int index) {
   const std::string path = recent_.Entry(index);
   if (path.empty()) return;
-  if (!document_.AskSaveChanges()) return;
-  if (player_->IsOpen()) document_.SetSavedState(1, false);
+  if (!AskSaveChanges()) return;
   OpenPath(path);
 }
 
@@ -294,9 +253,12 @@ void CQuaverly3Dlg::DropFiles(const std::vector<std::string>& paths) {
                 ext.c_str());
     return;
   }
-  if (!document_.AskSaveChanges()) return;
-  if (player_->IsOpen()) document_.SetSavedState(1, false);
-  OpenPath(path);
+  // The importer asks to save and opens it (its own checks pass by now).
+  importer_.Drop({path});
+  if (!player_->IsOpen()) ResetForNoSong();
+  SyncView();
+  document_.UpdateTitle();
+  UpdateCommandStates();
 }
 
 void CQuaverly3Dlg::dragEnterEvent(QDragEnterEvent* event) {
@@ -387,7 +349,7 @@ void CQuaverly3Dlg::ShowDefaultLocations() {
 // ----------------------------------------------------------- document host
 
 bool CQuaverly3Dlg::OpenProjectAudio(const std::string& audio_path) {
-  return OpenSource(audio_path, false, false);
+  return importer_.OpenSource(audio_path, false, false) == OpenOutcome::kOpened;
 }
 
 bool CQuaverly3Dlg::IsPlaying() { return player_->IsOpen() && !player_->IsStopped(); }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <cstdlib>
 
 #include "app/main_window_commands.h"
 #include "app/ui/about_dlg.h"
@@ -24,6 +25,7 @@
 #include "editing/wav_writer.h"
 #include "engine/audio_setup.h"
 #include "platform/app_settings.h"
+#include "platform/path_names.h"
 #include "platform/recording_ui.h"
 #include "platform/test_env.h"
 #include "platform/ui/qt_main_thread_poster.h"
@@ -657,6 +659,30 @@ TEST_F(MainWindowTest, RepeatPlayStartsAgainAtTheEnd) {
   window_->Play();
   EXPECT_TRUE(WaitFor([&] { return restarted; }, 5000));
   window_->Stop();
+}
+
+TEST_F(MainWindowTest, DroppedOggIsDecodedIntoTheWorkingWavAndOpens) {
+  const std::string ogg = tmp_.Sub("tune.ogg");
+  const std::string command = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=2 "
+                              "-ac 2 -c:a libvorbis '" + ogg + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  window_->DropFiles({ogg});
+  ASSERT_TRUE(window_->player().IsOpen()) << (ui_->messages.empty() ? "" : ui_->messages[0].text);
+  EXPECT_NEAR(window_->document().state().song_length, 2.0, 0.1);
+  EXPECT_EQ(window_->document().state().source_path, ogg);
+  EXPECT_EQ(window_->document().state().stream.channels, 2);
+  // The working copy is a WAV, never the source itself.
+  EXPECT_EQ(PathExtension(window_->files().CurrentNames().audio), "wav");
+  EXPECT_EQ(window_->recent().Entry(0), ogg);
+  EXPECT_TRUE(window_->Button(cmd::kPlay)->isEnabled());
+  EXPECT_TRUE(window_->isEnabled());
+
+  // A later failure after the old song was discarded leaves no song at all.
+  EXPECT_FALSE(window_->OpenPath(tmp_.WriteFile("broken.ogg", "not an ogg stream")));
+  EXPECT_FALSE(window_->player().IsOpen());
+  EXPECT_EQ(window_->TitleText(), "Quaverly 3: Ready");
+  EXPECT_EQ(window_->document().state().saved, 1);
+  EXPECT_TRUE(window_->isEnabled());
 }
 
 TEST(MainWindowSignalTest, TerminationSignalClosesTheWindowAndExitsCleanly) {
