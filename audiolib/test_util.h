@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audiolib/audiolib.h"
+#include "platform/testing/wav_fixture.h"
 
 namespace qv3::audiolib_test {
 
@@ -46,28 +47,7 @@ inline std::vector<int16_t> ToInt16(const std::vector<float>& in) {
   return out;
 }
 
-inline bool WriteWav16(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate,
-                       uint32_t chans) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-  auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-  const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-  std::fwrite("RIFF", 1, 4, f);
-  u32(36 + data);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  u32(16);
-  u16(1);
-  u16(static_cast<uint16_t>(chans));
-  u32(rate);
-  u32(rate * chans * 2);
-  u16(static_cast<uint16_t>(chans * 2));
-  u16(16);
-  std::fwrite("data", 1, 4, f);
-  u32(data);
-  std::fwrite(samples.data(), 2, samples.size(), f);
-  return std::fclose(f) == 0;
-}
+using ::qv3::testing_support::WriteWav16;
 
 // The chirp source WAV for a rate (2.5 s stereo 16-bit), cached.
 inline std::string ChirpWav(uint32_t rate) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/recording_ui.h"
+#include "platform/testing/wav_fixture.h"
 
 namespace qv3 {
 namespace {
@@ -297,27 +298,7 @@ TEST(PeakScanTest, ProgressTextAfterThe999thPairAndEvery1000After) {
 
 // ---- Through the audio library's float decoding stream ----
 
-bool WriteWav16(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-  auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-  const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-  std::fwrite("RIFF", 1, 4, f);
-  u32(36 + data);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  u32(16);
-  u16(1);
-  u16(static_cast<uint16_t>(channels));
-  u32(static_cast<uint32_t>(rate));
-  u32(static_cast<uint32_t>(rate * channels * 2));
-  u16(static_cast<uint16_t>(channels * 2));
-  u16(16);
-  std::fwrite("data", 1, 4, f);
-  u32(data);
-  std::fwrite(samples.data(), 2, samples.size(), f);
-  return std::fclose(f) == 0;
-}
+using ::qv3::testing_support::WriteWav16;
 
 class AudiolibPeakScanTest : public ::testing::Test {
  protected:
