@@ -9,6 +9,7 @@
 #include "app/ui/signal_close.h"
 #include "app/ui/skin.h"
 #include "engine/audio_setup.h"
+#include "platform/ui/qt_clipboard.h"
 #include "platform/ui/qt_main_thread_poster.h"
 #include "platform/ui/qt_ui_services.h"
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
 
   qv3::ScopedQtUi ui;
   qv3::ScopedQtMainThreadPoster poster;
+  // Copy and Paste name the clipboard file on the system clipboard.
+  qv3::ScopedQtClipboard clipboard;
 
   // QApplication has taken its own options out of argv; the rest is ours, as
   // bytes, already split by the shell.

@@ -423,11 +423,11 @@ void CQuaverly3Dlg::ShowOneOf(int shown) {
 void CQuaverly3Dlg::UpdateCommandStates() {
   using namespace cmd;
   const bool song = player_->IsOpen();
-  // Commands of later tool windows and edit operations are not built yet.
-  for (int id : {kRipCd, kUndo, kRedo, kScorelet, kSniffer, kNoteFinderShow, kNoteFinderHide}) {
+  // Commands of tool windows that are not built yet.
+  for (int id : {kRipCd, kScorelet, kSniffer, kNoteFinderShow, kNoteFinderHide}) {
     buttons_[id]->setEnabled(false);
   }
-  for (int id : {kSave, kSaveAs, kExport, kEdit, kAddMarker, kPlay, kPause, kStop, kLoopStart,
+  for (int id : {kSave, kSaveAs, kExport, kEdit, kUndo, kRedo, kAddMarker, kPlay, kPause, kStop, kLoopStart,
                  kLoopEnd, kJumpBack, kJumpForward, kPreviousLoop, kNextLoop, kEditLoop,
                  kDeleteLoop}) {
     buttons_[id]->setEnabled(song);
@@ -531,8 +531,19 @@ void CQuaverly3Dlg::OnCommand(int id) {
     case kTrainingVideos:
     case kHelpDesk: ShowHelpPage(id); break;
     case kAbout: ShowAbout(); break;
+    case kUndo:
+    case kRedo:
+    case kCut:
+    case kCopy:
+    case kPaste:
+    case kDelete:
+    case kInsertSilence:
+    case kSilenceSection:
+    case kChangeVolume:
+    case kFadeIn:
+    case kFadeOut: RunEditCommand(id); break;
     default:
-      // Export, edit operations, CD ripping and the tool windows arrive
+      // Export, CD ripping and the remaining tool windows arrive
       // with their own parts of the program.
       break;
   }
@@ -573,7 +584,9 @@ QMenu* CQuaverly3Dlg::BuildEditMenu() {
     QAction* a = menu->addAction(QString::fromUtf8(item.text));
     a->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
     a->setData(item.id);
-    a->setEnabled(false);  // the edit operations come with their own part
+    a->setEnabled(player_->IsOpen());
+    const int id = item.id;
+    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
   }
   return menu;
 }

@@ -30,6 +30,8 @@
 #include "document/loop_repeat.h"
 #include "document/project_document.h"
 #include "document/project_host.h"
+#include "editing/edit_commands.h"
+#include "editing/edit_host.h"
 #include "editing/import_host.h"
 #include "editing/import_source.h"
 #include "editing/song_file_set.h"
@@ -54,7 +56,8 @@ class CQuaverly3Dlg : public QWidget,
                       public ProjectHost,
                       public PlayerOwner,
                       public ChartCtrlOwner,
-                      public ImportHost {
+                      public ImportHost,
+                      public EditHost {
   Q_OBJECT
 
  public:
@@ -146,6 +149,27 @@ class CQuaverly3Dlg : public QWidget,
   void LoadPeaks(const PeakSet& peaks) override;
   void ShowWholeSong() override;
   void ResetControls() override;
+
+  // ---- EditHost (quaverly3_dlg_edit.cpp) ----
+  void StopForEdit() override;
+  bool ReloadAudio(const std::string& audio_path) override;
+  double SongLength() override;
+  bool GetSelection(double* start, double* end) override;
+  void ClearSelection() override;
+  double ViewCentre() override;
+  double ZoomSpan() override;
+  void RestoreView(double zoom_span, double centre) override;
+  void SuspendRedraw(bool suspend) override;
+  void ItemsChanged() override;
+  double PlayPosition() override;
+  void SetPlayPosition(double seconds) override;
+  void SetZoomSliderRange(double song_length, double position) override;
+  void ApplyLoopTempoPitch(int32_t pitch, int32_t tempo) override;
+  bool AskInsertSilence(double* seconds, InsertPoint* where) override;
+  bool AskChangeVolume(double* percent) override;
+  void NotifyPadStateLoaded(const std::string& state_path) override;
+  // An Edit menu command or Undo / Redo, while a song is open.
+  void RunEditCommand(int id);
 
   // ---- Opening ----
   // Open, recent files, drop and the start file: a ".qvp" through the
@@ -316,6 +340,7 @@ class CQuaverly3Dlg : public QWidget,
   // Opening songs: the importer drives the ImportHost steps above.
   QtProgressViewFactory progress_views_{this};
   SourceImporter importer_{this, &progress_views_};
+  EditCommands edits_{this, &document_, &files_};
 
   // ---- Widgets ----
   std::map<int, QToolButton*> buttons_;

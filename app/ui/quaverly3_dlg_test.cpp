@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QMenu>
 #include <QSlider>
 #include <QSpinBox>
@@ -22,6 +23,7 @@
 #include "app/ui/edit_loop_dlg.h"
 #include "app/ui/signal_close.h"
 #include "app/ui/vocal_reduction_dialog.h"
+#include "editing/ui/insert_silence_dialog.h"
 #include "editing/wav_writer.h"
 #include "engine/audio_setup.h"
 #include "platform/app_settings.h"
@@ -683,6 +685,45 @@ TEST_F(MainWindowTest, DroppedOggIsDecodedIntoTheWorkingWavAndOpens) {
   EXPECT_EQ(window_->TitleText(), "Quaverly 3: Ready");
   EXPECT_EQ(window_->document().state().saved, 1);
   EXPECT_TRUE(window_->isEnabled());
+}
+
+TEST_F(MainWindowTest, EditsChangeTheSongAndUndoRedoWalkTheHistory) {
+  OpenSong();
+  window_->chart()->SetSelection(2.0, 4.0);
+  window_->OnCommand(cmd::kDelete);
+  ASSERT_TRUE(ui_->messages.empty()) << ui_->messages[0].text;
+  EXPECT_NEAR(window_->document().state().song_length, 10.0, 0.01);
+  EXPECT_NEAR(window_->player().LengthSeconds(), 10.0, 0.01);
+  EXPECT_EQ(window_->position_slider()->maximum(), window_->player().LengthBytes() / 100);
+  EXPECT_TRUE(window_->Button(cmd::kUndo)->isEnabled());
+
+  // Insert Silence asks through its dialog: 1.5 s at the beginning.
+  window_->set_dialog_hook([](QWidget* dialog) {
+    auto* d = dynamic_cast<CInsertSilenceDlg*>(dialog);
+    if (d == nullptr) return 0;
+    d->amount_edit()->setText("1.5");
+    d->radio(InsertPoint::kBeginning)->setChecked(true);
+    d->accept();
+    return d->result();
+  });
+  window_->OnCommand(cmd::kInsertSilence);
+  EXPECT_NEAR(window_->document().state().song_length, 11.5, 0.01);
+
+  window_->OnCommand(cmd::kUndo);
+  EXPECT_NEAR(window_->document().state().song_length, 10.0, 0.01);
+  window_->OnCommand(cmd::kUndo);
+  EXPECT_NEAR(window_->document().state().song_length, 12.0, 0.01);
+  EXPECT_NEAR(window_->player().LengthSeconds(), 12.0, 0.01);
+  window_->OnCommand(cmd::kRedo);
+  EXPECT_NEAR(window_->document().state().song_length, 10.0, 0.01);
+  EXPECT_TRUE(ui_->messages.empty()) << ui_->messages[0].text;
+
+  std::unique_ptr<QMenu> edit(window_->BuildEditMenu());
+  for (QAction* a : edit->actions()) {
+    if (!a->isSeparator()) {
+      EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    }
+  }
 }
 
 TEST(MainWindowSignalTest, TerminationSignalClosesTheWindowAndExitsCleanly) {
