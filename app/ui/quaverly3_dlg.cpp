@@ -20,6 +20,7 @@
 #include "app/main_window_commands.h"
 #include "app/ui/eq_dialog.h"
 #include "app/ui/skin.h"
+#include "notefinder/ui/note_finder_dlg.h"
 #include "app/ui/vocal_reduction_dialog.h"
 #include "platform/main_thread.h"
 #include "platform/ui_services.h"
@@ -80,6 +81,8 @@ CQuaverly3Dlg::CQuaverly3Dlg(std::string start_file, QWidget* parent)
   InstallShortcuts();
   chart_->SetOwner(this);
   CreateToolWindows();
+  nf_ = new CQuaverlyNoteFinderDlg(this);
+  nf_->on_close = [this] { CloseNoteFinder(); };
   player_->SetVolume(volume_slider_->value() / 100.0f);
   player_->SetProcessing(kTimePitchQuality, kTimePitchModePerformance);
   recent_.Initialize(kAppTitle);
@@ -424,10 +427,11 @@ void CQuaverly3Dlg::UpdateCommandStates() {
   using namespace cmd;
   const bool song = player_->IsOpen();
   // Commands of tool windows that are not built yet.
-  for (int id : {kRipCd, kScorelet, kSniffer, kNoteFinderShow, kNoteFinderHide}) {
+  for (int id : {kRipCd, kScorelet, kSniffer}) {
     buttons_[id]->setEnabled(false);
   }
-  for (int id : {kSave, kSaveAs, kExport, kEdit, kUndo, kRedo, kAddMarker, kPlay, kPause, kStop, kLoopStart,
+  buttons_[kNoteFinderHide]->setEnabled(true);
+  for (int id : {kSave, kSaveAs, kExport, kEdit, kUndo, kRedo, kNoteFinderShow, kAddMarker, kPlay, kPause, kStop, kLoopStart,
                  kLoopEnd, kJumpBack, kJumpForward, kPreviousLoop, kNextLoop, kEditLoop,
                  kDeleteLoop}) {
     buttons_[id]->setEnabled(song);
@@ -542,6 +546,8 @@ void CQuaverly3Dlg::OnCommand(int id) {
     case kChangeVolume:
     case kFadeIn:
     case kFadeOut: RunEditCommand(id); break;
+    case kNoteFinderShow: OpenNoteFinder(); break;
+    case kNoteFinderHide: CloseNoteFinder(); break;
     default:
       // Export, CD ripping and the remaining tool windows arrive
       // with their own parts of the program.

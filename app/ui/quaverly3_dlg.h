@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/foot_pedal.h"
 #include "app/loop_delay.h"
 #include "app/main_window_rules.h"
 #include "app/recent_file_list.h"
@@ -39,6 +40,8 @@
 #include "editing/ui/chart_ctrl.h"
 #include "engine/audio_player.h"
 #include "engine/player_owner.h"
+#include "notefinder/note_finder.h"
+#include "platform/hid_device.h"
 
 class QAbstractButton;
 class QLabel;
@@ -51,6 +54,7 @@ namespace qv3 {
 class ReadoutLabel;
 class CQuaverlyEQDlg;
 class CVocalReductionDlg;
+class CQuaverlyNoteFinderDlg;
 
 class CQuaverly3Dlg : public QWidget,
                       public ProjectHost,
@@ -170,6 +174,16 @@ class CQuaverly3Dlg : public QWidget,
   void NotifyPadStateLoaded(const std::string& state_path) override;
   // An Edit menu command or Undo / Redo, while a song is open.
   void RunEditCommand(int id);
+
+  // ---- Note Finder ----
+  // 1058: swaps the buttons, pauses playback and opens the finder at the
+  // position slider on the current working WAV.
+  void OpenNoteFinder();
+  // 1059 and the finder window's own Close: frees its stream, hides it and
+  // swaps the buttons back.
+  void CloseNoteFinder();
+  CQuaverlyNoteFinderDlg* note_finder_window() const { return nf_; }
+  const NoteFinderSession& note_finder_session() const { return nf_session_; }
 
   // ---- Opening ----
   // Open, recent files, drop and the start file: a ".qvp" through the
@@ -341,6 +355,13 @@ class CQuaverly3Dlg : public QWidget,
   QtProgressViewFactory progress_views_{this};
   SourceImporter importer_{this, &progress_views_};
   EditCommands edits_{this, &document_, &files_};
+  // The foot pedal: its commands arrive through OnExternalCommand.
+  std::unique_ptr<HidTransport> hid_ = CreateSystemHidTransport();
+  FootPedal pedal_{hid_.get()};
+  FootPedalCommands pedal_commands_;
+  // The Note Finder window (a child, deleted with the window) and its steps.
+  CQuaverlyNoteFinderDlg* nf_ = nullptr;
+  NoteFinderSession nf_session_;
 
   // ---- Widgets ----
   std::map<int, QToolButton*> buttons_;

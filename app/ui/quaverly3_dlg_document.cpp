@@ -37,7 +37,11 @@ bool IsProjectPath(const std::string& path) { return PathExtension(path) == "qvp
 
 void CQuaverly3Dlg::OnStartup() {
   show();
-  // The foot pedal connects here once its part exists.
+  pedal_.Connect([this](int wparam, int button) {
+    if (const int id = pedal_commands_.CommandFor(wparam, button, player_->IsPlayingOrStalled())) {
+      OnExternalCommand(id);
+    }
+  });
   if (!start_file_.empty()) {
     const std::string path = std::move(start_file_);
     start_file_.clear();
@@ -133,6 +137,8 @@ void CQuaverly3Dlg::RefreshTitle() { document_.UpdateTitle(); }
 
 void CQuaverly3Dlg::ClosePlayerSource() {
   loop_delay_.Cancel();
+  // The finder reads the working file of the song that is going away.
+  if (nf_session_.is_open()) CloseNoteFinder();
   player_->CloseSource();
   document_.state().audio_open = false;
 }

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QSlider>
+#include <QToolButton>
 #include <chrono>
 #include <cstdlib>
 
@@ -11,6 +12,7 @@
 #include "app/ui/edit_marker_dlg.h"
 #include "app/ui/quaverly3_dlg.h"
 #include "document/loop_edit.h"
+#include "notefinder/ui/note_finder_dlg.h"
 #include "platform/ui_services.h"
 
 namespace qv3 {
@@ -131,6 +133,16 @@ void CQuaverly3Dlg::EditItem() {
 void CQuaverly3Dlg::OnChartNotify(int code, int x, int y) {
   if (!player_->IsOpen() || busy_) return;
   const QPoint point(x, y);
+  if (nf_session_.is_open() && (code == kChartLeftButtonDown || code == kChartLeftDoubleClick) &&
+      chart_->PlotRect().contains(point)) {
+    // While the Note Finder is open a click in the wave moves its start.
+    double seconds = 0.0;
+    if (nf_session_.Click(&nf_->finder(), chart_->PixelToAxis(x), document_.state().song_length,
+                          &seconds)) {
+      Seek(seconds);
+    }
+    return;
+  }
   switch (code) {
     case kChartLeftButtonDown: OnChartLeftDown(point); break;
     case kChartLeftButtonUp: OnChartLeftUp(point); break;
@@ -249,6 +261,25 @@ void CQuaverly3Dlg::OnChartRightDown(QPoint point) {
     return;
   }
   if (hit.kind == ChartHit::kWaveArea) SetLoopPoint(false, hit.seconds);
+}
+
+// ------------------------------------------------------------ note finder
+
+void CQuaverly3Dlg::OpenNoteFinder() {
+  if (!player_->IsOpen() || nf_session_.is_open()) return;
+  buttons_[cmd::kNoteFinderShow]->hide();
+  buttons_[cmd::kNoteFinderHide]->show();
+  if (player_->IsPlayingOrStalled()) player_->PauseToggle();
+  nf_session_.Open(&nf_->finder(), static_cast<int>(player_->SampleRate()), SliderSeconds(),
+                   files_.CurrentNames().audio);
+  nf_->show();
+}
+
+void CQuaverly3Dlg::CloseNoteFinder() {
+  if (nf_session_.is_open()) nf_session_.Close(&nf_->finder());
+  nf_->hide();
+  buttons_[cmd::kNoteFinderHide]->hide();
+  buttons_[cmd::kNoteFinderShow]->show();
 }
 
 }  // namespace qv3

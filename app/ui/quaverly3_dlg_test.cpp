@@ -24,6 +24,7 @@
 #include "app/ui/signal_close.h"
 #include "app/ui/vocal_reduction_dialog.h"
 #include "editing/ui/insert_silence_dialog.h"
+#include "notefinder/ui/note_finder_dlg.h"
 #include "editing/wav_writer.h"
 #include "engine/audio_setup.h"
 #include "platform/app_settings.h"
@@ -724,6 +725,42 @@ TEST_F(MainWindowTest, EditsChangeTheSongAndUndoRedoWalkTheHistory) {
       EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     }
   }
+}
+
+TEST_F(MainWindowTest, NoteFinderStartsAtThePositionAndFollowsWaveClicks) {
+  OpenSong();
+  window_->Seek(3.0);
+  window_->OnCommand(cmd::kNoteFinderShow);
+  ASSERT_TRUE(window_->note_finder_session().is_open());
+  CQuaverlyNoteFinderDlg* finder = window_->note_finder_window();
+  EXPECT_TRUE(finder->isVisible());
+  EXPECT_FALSE(window_->Button(cmd::kNoteFinderShow)->isVisible());
+  EXPECT_TRUE(window_->Button(cmd::kNoteFinderHide)->isVisible());
+  EXPECT_NEAR(finder->finder().start_seconds(), 3.0, 0.01);
+  EXPECT_EQ(finder->finder().sample_rate(), 44100);
+
+  // A click in the wave moves the finder and the play position, and starts
+  // no loop.
+  const QPoint point = PlotPointAt(5.0);
+  window_->OnChartNotify(kChartLeftButtonDown, point.x(), point.y());
+  window_->OnChartNotify(kChartLeftButtonUp, point.x(), point.y());
+  EXPECT_NEAR(finder->finder().start_seconds(), 5.0, 0.05);
+  EXPECT_NEAR(window_->player().BytesToSeconds(
+                  static_cast<int64_t>(window_->position_slider()->value()) * 100),
+              5.0, 0.05);
+  EXPECT_EQ(window_->document().loops().count(), 0);
+
+  window_->OnCommand(cmd::kNoteFinderHide);
+  EXPECT_FALSE(window_->note_finder_session().is_open());
+  EXPECT_FALSE(finder->isVisible());
+  EXPECT_TRUE(window_->Button(cmd::kNoteFinderShow)->isVisible());
+  EXPECT_FALSE(window_->Button(cmd::kNoteFinderHide)->isVisible());
+
+  // Opening another song closes a finder still open on the old one.
+  window_->OnCommand(cmd::kNoteFinderShow);
+  ASSERT_TRUE(window_->OpenPath(MakeWav(tmp_.Sub("other.wav"), 3.0)));
+  EXPECT_FALSE(window_->note_finder_session().is_open());
+  EXPECT_FALSE(finder->isVisible());
 }
 
 TEST(MainWindowSignalTest, TerminationSignalClosesTheWindowAndExitsCleanly) {
