@@ -546,10 +546,13 @@ void CQuaverly3Dlg::OnCommand(int id) {
     case kChangeVolume:
     case kFadeIn:
     case kFadeOut: RunEditCommand(id); break;
+    case kExportCurrentLoop:
+    case kExportAllLoops:
+    case kExportSong: RunExport(id); break;
     case kNoteFinderShow: OpenNoteFinder(); break;
     case kNoteFinderHide: CloseNoteFinder(); break;
     default:
-      // Export, CD ripping and the remaining tool windows arrive
+      // CD ripping, lesson packages and the remaining tool windows arrive
       // with their own parts of the program.
       break;
   }
@@ -573,12 +576,18 @@ QMenu* CQuaverly3Dlg::BuildExportMenu() {
   QAction* current = menu->addAction(QString::fromStdString(
       ExportCurrentLoopText(document_.loops(), pos, document_.state().current_loop)));
   current->setData(cmd::kExportCurrentLoop);
-  current->setEnabled(false);
+  const bool song = player_->IsOpen();
+  current->setEnabled(song);
+  connect(current, &QAction::triggered, this, [this] { OnCommand(cmd::kExportCurrentLoop); });
   for (const MenuItem& item : ExportMenuItems()) {
     if (item.id == cmd::kExportPackage) menu->addSeparator();
     QAction* a = menu->addAction(QString::fromUtf8(item.text));
     a->setData(item.id);
-    a->setEnabled(false);  // export and packages come with their own parts
+    const int id = item.id;
+    // Lesson packages come with their own part of the program.
+    const bool ready = id == cmd::kExportAllLoops || id == cmd::kExportSong;
+    a->setEnabled(song && ready);
+    if (ready) connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
   }
   return menu;
 }

@@ -33,9 +33,11 @@
 #include "document/project_host.h"
 #include "editing/edit_commands.h"
 #include "editing/edit_host.h"
+#include "editing/export_job.h"
 #include "editing/import_host.h"
 #include "editing/import_source.h"
 #include "editing/song_file_set.h"
+#include "editing/ui/export_dialogs_qt.h"
 #include "editing/ui/import_progress_dialog.h"
 #include "editing/ui/chart_ctrl.h"
 #include "engine/audio_player.h"
@@ -174,6 +176,12 @@ class CQuaverly3Dlg : public QWidget,
   void NotifyPadStateLoaded(const std::string& state_path) override;
   // An Edit menu command or Undo / Redo, while a song is open.
   void RunEditCommand(int id);
+
+  // ---- Export (quaverly3_dlg_export.cpp) ----
+  // The song as it is now, for the export commands.
+  ExportSong SongForExport();
+  // Export Loop 2101, Export All Loops 2102, Export Song 2103.
+  void RunExport(int id);
 
   // ---- Note Finder ----
   // 1058: swaps the buttons, pauses playback and opens the finder at the
@@ -355,6 +363,7 @@ class CQuaverly3Dlg : public QWidget,
   QtProgressViewFactory progress_views_{this};
   SourceImporter importer_{this, &progress_views_};
   EditCommands edits_{this, &document_, &files_};
+  QtExportDialogs export_dialogs_{this};
   // The foot pedal: its commands arrive through OnExternalCommand.
   std::unique_ptr<HidTransport> hid_ = CreateSystemHidTransport();
   FootPedal pedal_{hid_.get()};

@@ -763,6 +763,29 @@ TEST_F(MainWindowTest, NoteFinderStartsAtThePositionAndFollowsWaveClicks) {
   EXPECT_FALSE(finder->isVisible());
 }
 
+TEST_F(MainWindowTest, ExportSongWritesTheWavAndReportsCompletion) {
+  OpenSong(2.0);
+  std::unique_ptr<QMenu> menu(window_->BuildExportMenu());
+  for (QAction* a : menu->actions()) {
+    const int id = a->data().toInt();
+    if (id == cmd::kExportSong || id == cmd::kExportAllLoops || id == cmd::kExportCurrentLoop) {
+      EXPECT_TRUE(a->isEnabled()) << id;
+    }
+  }
+  const std::string out = tmp_.Sub("export.wav");
+  ui_->save_paths.push_back(out);
+  window_->OnCommand(cmd::kExportSong);
+  ASSERT_EQ(ui_->save_requests.size(), 1u);
+  EXPECT_TRUE(ui_->messages.empty()) << ui_->messages[0].text;
+  int bitrate = 0;
+  double seconds = 0.0;
+  int error = 0;
+  ASSERT_NE(AudioFileStats(out, &bitrate, &seconds, &error), nullptr) << error;
+  EXPECT_NEAR(seconds, 2.0, 0.05);
+  EXPECT_TRUE(WaitFor([&] { return window_->StatusText() == "Export Complete."; }, 2000));
+  EXPECT_TRUE(window_->isEnabled());
+}
+
 TEST(MainWindowSignalTest, TerminationSignalClosesTheWindowAndExitsCleanly) {
   App();
   CloseWindowsOnTerminationSignals();
