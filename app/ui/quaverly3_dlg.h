@@ -8,9 +8,12 @@
 //   quaverly3_dlg_transport.cpp play, pause, stop, seek, engine notifications,
 //                               the loop repeat logic with its pause
 //   quaverly3_dlg_settings.cpp  tempo, pitch, zoom, volume, channels, modes
-//   quaverly3_dlg_items.cpp     loops, markers, the view's notifications, dialogs
+//   quaverly3_dlg_items.cpp     loops, markers, the view's notifications,
+//                               dialogs, the Note Finder
 //   quaverly3_dlg_document.cpp  open, drop, save, recent files, help, the
-//                               document host, closing
+//                               document and import hosts, closing
+//   quaverly3_dlg_edit.cpp      the edit host (edits, undo and redo)
+//   quaverly3_dlg_export.cpp    the song for export and the export commands
 #ifndef QV3_APP_UI_QUAVERLY3_DLG_H_
 #define QV3_APP_UI_QUAVERLY3_DLG_H_
 
@@ -93,7 +96,7 @@ class CQuaverly3Dlg : public QWidget,
   bool OnExternalCommand(int id);
 
   // ---- Window messages ----
-  // 1124: show, connect the pedal (later), open the start file.
+  // 1124: show, connect the foot pedal, open the start file.
   void OnStartup();
   // 1224 on the GUI thread.
   void HandlePlayerNotify(int code, int64_t value);
