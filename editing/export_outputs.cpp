@@ -162,7 +162,7 @@ class WmaOutput : public ExportOutput {
 
 }  // namespace
 
-OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int channels,
+ExportOpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int channels,
                              ExportDialogs* dialogs, const ExportTools& tools,
                              std::unique_ptr<ExportOutput>* output) {
   const ExportFormat format = ExportFormatOfPath(path);
@@ -172,19 +172,19 @@ OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int chann
       if (!wav->Open(sample_rate)) {
         RemovePartial(path);
         MessageBoxF(kExportCreateFailFormat, path.c_str());
-        return OpenOutcome::kFailed;
+        return ExportOpenOutcome::kFailed;
       }
       *output = std::move(wav);
-      return OpenOutcome::kOpened;
+      return ExportOpenOutcome::kOpened;
     }
     case ExportFormat::kMp3: {
       const std::vector<Mp3Format> formats = Mp3Formats(sample_rate, channels);
       if (formats.empty()) {
         MessageBoxF(kMp3FormatUnavailableFormat, 37, RateWithComma(sample_rate).c_str());
-        return OpenOutcome::kFailed;
+        return ExportOpenOutcome::kFailed;
       }
       Mp3Format chosen;
-      if (!dialogs->ChooseMp3Format(formats, &chosen)) return OpenOutcome::kCancelled;
+      if (!dialogs->ChooseMp3Format(formats, &chosen)) return ExportOpenOutcome::kCancelled;
       auto mp3 = std::make_unique<Mp3Output>(path);
       if (!mp3->encoder().Start(path, chosen)) {
         const int code = mp3->encoder().error();
@@ -193,31 +193,31 @@ OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int chann
         } else {
           MessageBoxF(kMp3StartFailFormat, code);
         }
-        return OpenOutcome::kFailed;
+        return ExportOpenOutcome::kFailed;
       }
       *output = std::move(mp3);
-      return OpenOutcome::kOpened;
+      return ExportOpenOutcome::kOpened;
     }
     case ExportFormat::kAac:
     case ExportFormat::kMp4: {
       AacQuality quality{};
-      if (!dialogs->ChooseAacQuality(&quality)) return OpenOutcome::kCancelled;
+      if (!dialogs->ChooseAacQuality(&quality)) return ExportOpenOutcome::kCancelled;
       auto aac = std::make_unique<AacOutput>(path, channels);
       const auto argv = AacEncoderArguments(tools.aac_encoder, quality.options,
                                             format == ExportFormat::kMp4 ? "-w" : "", path);
       if (!aac->encoder().Start(argv, sample_rate, channels)) {
         MessageBoxF(kAacStartFailFormat, aac->encoder().error());
-        return OpenOutcome::kFailed;
+        return ExportOpenOutcome::kFailed;
       }
       *output = std::move(aac);
-      return OpenOutcome::kOpened;
+      return ExportOpenOutcome::kOpened;
     }
     case ExportFormat::kWma: {
       // The dialog offers what the writer has for CD-quality audio; another
       // rate is refused when the file is opened.
       int rate = 0;
       if (!dialogs->ChooseWmaRate(WmaEncodeGetRates(44100, 2), &rate)) {
-        return OpenOutcome::kCancelled;
+        return ExportOpenOutcome::kCancelled;
       }
       auto wma = std::make_unique<WmaOutput>(path, channels);
       if (!wma->encoder().Open(path, sample_rate, channels, rate)) {
@@ -228,13 +228,13 @@ OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int chann
           MessageBoxF(kWmaStartFailFormat, code);
         }
         RemovePartial(path);
-        return OpenOutcome::kFailed;
+        return ExportOpenOutcome::kFailed;
       }
       *output = std::move(wma);
-      return OpenOutcome::kOpened;
+      return ExportOpenOutcome::kOpened;
     }
   }
-  return OpenOutcome::kFailed;
+  return ExportOpenOutcome::kFailed;
 }
 
 }  // namespace qv3

@@ -44,12 +44,12 @@ class ExportOutput {
   virtual void Abandon() = 0;
 };
 
-enum class OpenOutcome { kOpened, kCancelled, kFailed };
+enum class ExportOpenOutcome { kOpened, kCancelled, kFailed };
 
 // Asks what the format needs (format chooser, Bitrate dialog) and opens the
 // output. Cancel gives kCancelled with nothing written and nothing shown;
 // failures are shown here and give kFailed.
-OpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int channels,
+ExportOpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int channels,
                              ExportDialogs* dialogs, const ExportTools& tools,
                              std::unique_ptr<ExportOutput>* output);
 

@@ -222,11 +222,11 @@ ExportResult ExportToFile(const std::string& path, int scope, const ExportSong& 
 
   std::unique_ptr<ExportOutput> output;
   switch (OpenExportOutput(path, stream.rate(), stream.channels(), dialogs, tools, &output)) {
-    case OpenOutcome::kCancelled:
+    case ExportOpenOutcome::kCancelled:
       return ExportResult::kCancelled;
-    case OpenOutcome::kFailed:
+    case ExportOpenOutcome::kFailed:
       return ExportResult::kFailed;
-    case OpenOutcome::kOpened:
+    case ExportOpenOutcome::kOpened:
       break;
   }
   SectionRenderer renderer(&stream, output.get(), volume, song.processor_mode, expected,
