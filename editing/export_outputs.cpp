@@ -35,129 +35,110 @@ class Int16Block {
   std::vector<int16_t> buffer_;
 };
 
-class WavOutput : public ExportOutput {
+// What every output does around its sink: a failed write or finish abandons
+// the file (removing what was written) and reports the failure once.
+class FileOutput : public ExportOutput {
  public:
-  WavOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
-  bool Open(int rate) { return wav_.Open(path_, channels_, rate, 16); }
+  FileOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
   bool Write(const float* samples, size_t frames) override {
-    const size_t count = frames * static_cast<size_t>(channels_);
-    if (wav_.Write(block_.Convert(samples, count), count * sizeof(int16_t))) return true;
+    if (WriteBlock(samples, frames)) return true;
     Fail();
     return false;
   }
   bool Close() override {
-    if (wav_.Finish()) return true;
+    if (Finish()) return true;
     Fail();
     return false;
   }
   void Abandon() override {
-    wav_.Finish();
+    Discard();
     RemovePartial(path_);
   }
 
- private:
-  void Fail() {
+ protected:
+  virtual bool WriteBlock(const float* samples, size_t frames) = 0;
+  virtual bool Finish() = 0;
+  // Ends the sink without finishing the file.
+  virtual void Discard() { Finish(); }
+  virtual void Fail() {
     Abandon();
     ShowWriteFailure(path_);
   }
+  const int16_t* Samples16(const float* samples, size_t frames) {
+    return block_.Convert(samples, frames * static_cast<size_t>(channels_));
+  }
+  size_t Bytes16(size_t frames) const {
+    return frames * static_cast<size_t>(channels_) * sizeof(int16_t);
+  }
+
+ private:
   std::string path_;
   int channels_;
-  WavWriter wav_;
   Int16Block block_;
 };
 
-class Mp3Output : public ExportOutput {
+class WavOutput : public FileOutput {
  public:
-  explicit Mp3Output(std::string path) : path_(std::move(path)) {}
-  Mp3Encoder& encoder() { return encoder_; }
-  bool Write(const float* samples, size_t frames) override {
-    if (encoder_.Write(samples, frames)) return true;
-    Fail();
-    return false;
-  }
-  bool Close() override {
-    if (encoder_.Stop()) return true;
-    Fail();
-    return false;
-  }
-  void Abandon() override {
-    encoder_.Stop();
-    RemovePartial(path_);
+  using FileOutput::FileOutput;
+  bool Open(const std::string& path, int channels, int rate) {
+    return wav_.Open(path, channels, rate, 16);
   }
 
  private:
-  void Fail() {
-    Abandon();
-    ShowWriteFailure(path_);
+  bool WriteBlock(const float* samples, size_t frames) override {
+    return wav_.Write(Samples16(samples, frames), Bytes16(frames));
   }
-  std::string path_;
+  bool Finish() override { return wav_.Finish(); }
+  WavWriter wav_;
+};
+
+class Mp3Output : public FileOutput {
+ public:
+  using FileOutput::FileOutput;
+  Mp3Encoder& encoder() { return encoder_; }
+
+ private:
+  bool WriteBlock(const float* samples, size_t frames) override {
+    return encoder_.Write(samples, frames);
+  }
+  bool Finish() override { return encoder_.Stop(); }
   Mp3Encoder encoder_;
 };
 
-class AacOutput : public ExportOutput {
+class AacOutput : public FileOutput {
  public:
-  AacOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+  using FileOutput::FileOutput;
   ExternalEncoder& encoder() { return encoder_; }
-  bool Write(const float* samples, size_t frames) override {
-    const size_t count = frames * static_cast<size_t>(channels_);
-    if (encoder_.Write(block_.Convert(samples, count), frames)) return true;
-    // The encoder went away mid-stream: its exit status tells why.
-    encoder_.Stop();
-    Fail();
-    return false;
-  }
-  bool Close() override {
-    if (encoder_.Stop()) return true;
-    Fail();
-    return false;
-  }
-  void Abandon() override {
-    encoder_.Abort();
-    RemovePartial(path_);
-  }
 
  private:
-  void Fail() {
+  bool WriteBlock(const float* samples, size_t frames) override {
+    if (encoder_.Write(Samples16(samples, frames), frames)) return true;
+    // The encoder went away mid-stream: its exit status tells why.
+    encoder_.Stop();
+    return false;
+  }
+  bool Finish() override { return encoder_.Stop(); }
+  void Discard() override { encoder_.Abort(); }
+  void Fail() override {
     const int code = encoder_.error() != 0 ? encoder_.error() : kEncoderFailed;
     if (!encoder_.output().empty()) std::fprintf(stderr, "%s", encoder_.output().c_str());
     Abandon();
     MessageBoxF(kAacStartFailFormat, code);
   }
-  std::string path_;
-  int channels_;
   ExternalEncoder encoder_;
-  Int16Block block_;
 };
 
-class WmaOutput : public ExportOutput {
+class WmaOutput : public FileOutput {
  public:
-  WmaOutput(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+  using FileOutput::FileOutput;
   WmaEncoder& encoder() { return encoder_; }
-  bool Write(const float* samples, size_t frames) override {
-    const size_t count = frames * static_cast<size_t>(channels_);
-    if (encoder_.Write(block_.Convert(samples, count), frames)) return true;
-    Fail();
-    return false;
-  }
-  bool Close() override {
-    if (encoder_.Close()) return true;
-    Fail();
-    return false;
-  }
-  void Abandon() override {
-    encoder_.Close();
-    RemovePartial(path_);
-  }
 
  private:
-  void Fail() {
-    Abandon();
-    ShowWriteFailure(path_);
+  bool WriteBlock(const float* samples, size_t frames) override {
+    return encoder_.Write(Samples16(samples, frames), frames);
   }
-  std::string path_;
-  int channels_;
+  bool Finish() override { return encoder_.Close(); }
   WmaEncoder encoder_;
-  Int16Block block_;
 };
 
 }  // namespace
@@ -169,7 +150,7 @@ ExportOpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int
   switch (format) {
     case ExportFormat::kWav: {
       auto wav = std::make_unique<WavOutput>(path, channels);
-      if (!wav->Open(sample_rate)) {
+      if (!wav->Open(path, channels, sample_rate)) {
         RemovePartial(path);
         MessageBoxF(kExportCreateFailFormat, path.c_str());
         return ExportOpenOutcome::kFailed;
@@ -185,7 +166,7 @@ ExportOpenOutcome OpenExportOutput(const std::string& path, int sample_rate, int
       }
       Mp3Format chosen;
       if (!dialogs->ChooseMp3Format(formats, &chosen)) return ExportOpenOutcome::kCancelled;
-      auto mp3 = std::make_unique<Mp3Output>(path);
+      auto mp3 = std::make_unique<Mp3Output>(path, channels);
       if (!mp3->encoder().Start(path, chosen)) {
         const int code = mp3->encoder().error();
         if (code == 37) {
