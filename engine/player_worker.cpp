@@ -189,6 +189,11 @@ void AudioPlayer::EndingSequence(bool stopping) {
   if (stopping) {
     ChannelSlideAttribute(out, kAttribVol, 0.0f, kEndingFadeMs);
     std::this_thread::sleep_for(kEndingFade);
+    // The slide runs in the mixer's time: when output lags the wall clock,
+    // wait (bounded) until the fade has been heard, so Stop never cuts it.
+    for (int i = 0; i < 40 && ChannelIsSliding(out, kAttribVol); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
   StreamPutData(out, nullptr, kStreamEnd);
   if (stopping) ChannelSlideAttribute(out, kAttribVol, volume_.load(), kEndingFadeMs);
