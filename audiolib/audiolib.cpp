@@ -475,20 +475,27 @@ uint32_t ChannelGetData(AudioHandle handle, void* buffer, uint32_t length) {
   return r;
 }
 
-bool ChannelPlay(AudioHandle handle, bool restart) {
-  if (PlayChannel* m = MixtimeTarget(handle)) {
-    if (restart) return Fail(kErrorNotAvail, false);
-    m->MixerPlay();
-    return Ok();
-  }
+// Runs `op` on a playable channel under its lock, from outside the mixer:
+// the common checks and error codes of play, pause and stop.
+template <typename Op>
+bool WithPlayChannel(AudioHandle handle, Op op) {
   if (audio_internal::InMixer()) return Fail(kErrorNotAvail, false);
   auto ch = Find(handle);
   if (!ch) return Fail(kErrorHandle, false);
   if (ch->decoding()) return Fail(kErrorDecode, false);
   std::lock_guard lock(ch->mu());
   int err = kErrorOk;
-  if (!static_cast<PlayChannel*>(ch.get())->Play(restart, &err)) return Fail(err, false);
+  if (!op(static_cast<PlayChannel*>(ch.get()), &err)) return Fail(err, false);
   return Ok();
+}
+
+bool ChannelPlay(AudioHandle handle, bool restart) {
+  if (PlayChannel* m = MixtimeTarget(handle)) {
+    if (restart) return Fail(kErrorNotAvail, false);
+    m->MixerPlay();
+    return Ok();
+  }
+  return WithPlayChannel(handle, [&](PlayChannel* c, int* err) { return c->Play(restart, err); });
 }
 
 bool ChannelPause(AudioHandle handle) {
@@ -496,25 +503,15 @@ bool ChannelPause(AudioHandle handle) {
     if (!m->MixerPause()) return Fail(kErrorNoPlay, false);
     return Ok();
   }
-  if (audio_internal::InMixer()) return Fail(kErrorNotAvail, false);
-  auto ch = Find(handle);
-  if (!ch) return Fail(kErrorHandle, false);
-  if (ch->decoding()) return Fail(kErrorDecode, false);
-  std::lock_guard lock(ch->mu());
-  int err = kErrorOk;
-  if (!static_cast<PlayChannel*>(ch.get())->Pause(&err)) return Fail(err, false);
-  return Ok();
+  return WithPlayChannel(handle, [](PlayChannel* c, int* err) { return c->Pause(err); });
 }
 
 bool ChannelStop(AudioHandle handle) {
-  if (audio_internal::InMixer()) return Fail(kErrorNotAvail, false);
-  auto ch = Find(handle);
-  if (!ch) return Fail(kErrorHandle, false);
-  if (ch->decoding()) return Fail(kErrorDecode, false);
-  std::lock_guard lock(ch->mu());
-  int err = kErrorOk;
-  static_cast<PlayChannel*>(ch.get())->Stop(&err);
-  return Ok();
+  // Stopping always succeeds once the channel is found.
+  return WithPlayChannel(handle, [](PlayChannel* c, int* err) {
+    c->Stop(err);
+    return true;
+  });
 }
 
 uint32_t ChannelIsActive(AudioHandle handle) {
